@@ -1,13 +1,18 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "SourceLoading.h"
 
 namespace sorrelbox::cli {
 
-// Not built yet: reported as a usage error so callers can tell.
-int RunList(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-    err << "sorrelbox-cli: the list command is not available in this build\n";
-    return 2;
+int RunList(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
+    std::vector<std::string> operands(args);
+    if (!operands.empty() && operands.front() == "--") operands.erase(operands.begin());
+    if (operands.size() < 2 || (operands.front().starts_with("--") && args.front() != "--")) {
+        err << "usage: sorrelbox-cli list OUTPUT SOURCE...\n";
+        return 2;
+    }
+    return RunOutputCommand(OutputKind::TextList, std::nullopt, operands, err);
 }
 
 }  // namespace sorrelbox::cli
