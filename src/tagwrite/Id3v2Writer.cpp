@@ -12,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
 #include "platform/SafeFile.h"
+#include "tagwrite/Backup.h"
 
 namespace sorrelbox {
 namespace {
@@ -442,9 +443,7 @@ bool WriteId3v2Tag(const Id3v2Edit& edit, std::uint16_t& fieldMask, const Writer
         return true;
     };
 
-    if (env.backup == 1 && !CopyFileReplacing(edit.songPath, env.backupPath)) {
-        ShowError(env, "バックアップファイルの保存に失敗しました");
-    }
+    if (env.backup == 1) BackupSong(edit.songPath, env.backupPath, env.prompts);
 
     auto source = ReadFile::Open(edit.songPath);
     if (!source) {
