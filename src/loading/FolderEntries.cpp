@@ -5,9 +5,10 @@
 namespace sorrelbox {
 namespace {
 
+// Upper case, as the file system the program was made for orders its names ('_' after 'Z').
 unsigned char FoldAscii(char c) {
     const auto b = static_cast<unsigned char>(c);
-    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b - 'A' + 'a') : b;
+    return (b >= 'a' && b <= 'z') ? static_cast<unsigned char>(b - 'a' + 'A') : b;
 }
 
 bool ListedBefore(const std::string& a, const std::string& b) {
@@ -28,7 +29,7 @@ bool MatchesMp3Pattern(std::string_view name) {
     if (name.size() < kExtension.size()) return false;
     const std::string_view tail = name.substr(name.size() - kExtension.size());
     for (std::size_t i = 0; i < kExtension.size(); ++i) {
-        if (FoldAscii(tail[i]) != static_cast<unsigned char>(kExtension[i])) return false;
+        if (FoldAscii(tail[i]) != FoldAscii(kExtension[i])) return false;
     }
     return true;
 }

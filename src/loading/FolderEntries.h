@@ -12,7 +12,7 @@ namespace sorrelbox {
 bool MatchesMp3Pattern(std::string_view name);
 
 // The "*.mp3" entries of a folder listing in the order the folder load takes them: names
-// compared with ASCII letters folded to lower case, byte order breaking ties.
+// compared with ASCII letters folded to upper case, byte order breaking ties.
 std::vector<std::string> SelectMp3Entries(std::vector<std::string> names);
 
 // The path of an entry in folder. Windows style always adds a backslash (a drive root gives
