@@ -1,0 +1,225 @@
+#include "ui/main/ClistDlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QUrl>
+
+#include "platform/FileOps.h"
+#include "ui/main/CsetDlg.h"
+#include "ui/main/GuiResources.h"
+#include "ui/main/QtPrompts.h"
+#include "ui/main/QtText.h"
+#include "ui_ClistDlg.h"
+
+namespace sorrelbox {
+namespace {
+
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prompts,
+                   QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::ClistDlg>()),
+      settings_(settings),
+      startup_(startup),
+      ownPrompts_(prompts ? nullptr : std::make_unique<QtPrompts>(this)),
+      prompts_(prompts ? *prompts : *ownPrompts_),
+      commands_(std::make_unique<ListCommands>(table_, settings_, startup_, prompts_)),
+      menuRunner_([](QMenu& menu, const QPoint& pos) { menu.exec(pos); }),
+      urlOpener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+    InitGuiResources();
+    ui_->setupUi(this);
+    layout()->setMenuBar(ui_->menu129);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/sorrelbox/sorrelbox.png")));
+    setAcceptDrops(true);
+    ConnectCommands();
+    Refresh();
+}
+
+ClistDlg::~ClistDlg() = default;
+
+void ClistDlg::ConnectCommands() {
+    auto on = [this](QAction* action, auto&& handler) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            handler();
+            Refresh();
+        });
+    };
+    ListCommands* c = commands_.get();
+    on(ui_->action32771, [this, c] { RunLoad([c] { c->OpenFiles(); }); });
+    on(ui_->action32772, [this, c] { RunLoad([c] { c->OpenFolder(); }); });
+    on(ui_->action32773, [c] { c->NewList(); });
+    on(ui_->action32774, [c] { c->MakeList(); });
+    on(ui_->action32779, [c] { c->MakeM3u(); });
+    on(ui_->action32776, [this] { accept(); });
+    // The tag editor and player windows are not part of this build yet: their commands give
+    // their refusals and otherwise do nothing.
+    on(ui_->action32777, [c] { c->EditTag(); });
+    on(ui_->action32782, [c] { c->EditTag(); });
+    on(ui_->action32778, [c] { c->EditThroughList(); });
+    on(ui_->action32785, [c] { c->PlayOne(); });
+    on(ui_->action32784, [c] { c->PlayOne(); });
+    on(ui_->action32786, [c] { c->PlayInSequence(); });
+    on(ui_->action32787, [this] { OpenSettings(); });
+    on(ui_->action32789, [this] { OpenManual(); });
+    on(ui_->action32780, [c] { c->Reorder(); });
+    on(ui_->action32781, [c] { c->Delete(); });
+
+    // Queued, so the flow (which may ask and rebuild the list) runs after the list has
+    // finished handling the click or key.
+    connect(ui_->list1007, &QListWidget::currentRowChanged, this, &ClistDlg::OnListSelection,
+            Qt::QueuedConnection);
+    // A click on the entry that is already selected completes a pending move too.
+    connect(
+        ui_->list1007, &QListWidget::clicked, this,
+        [this] {
+            if (commands_->movePending()) OnListSelection();
+        },
+        Qt::QueuedConnection);
+}
+
+void ClistDlg::RunLoad(const std::function<void()>& load) {
+    BusyCursor busy;
+    load();
+}
+
+void ClistDlg::OnListSelection() {
+    const QList<QListWidgetItem*> selected = ui_->list1007->selectedItems();
+    const int row = selected.isEmpty() ? -1 : ui_->list1007->row(selected.front());
+    commands_->SelectionChanged(row);
+    Refresh();
+}
+
+void ClistDlg::SelectionChange() {
+    OnListSelection();
+}
+
+void ClistDlg::SelectRow(int row) {
+    {
+        const QSignalBlocker blocker(ui_->list1007);
+        if (row < 0) {
+            ui_->list1007->setCurrentRow(-1);
+            ui_->list1007->clearSelection();
+        } else {
+            ui_->list1007->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        }
+    }
+    OnListSelection();
+}
+
+void ClistDlg::LoadDropped(const std::vector<std::string>& paths) {
+    RunLoad([this, &paths] { commands_->DropFiles(paths); });
+    Refresh();
+}
+
+void ClistDlg::OpenSettings() {
+    CsetDlg dialog(settings_, startup_.iniPath, this);
+    dialog.exec();
+}
+
+void ClistDlg::OpenManual() {
+    const std::string path = commands_->ManualPath();
+    // A missing manual is not reported, and no viewer is started for it.
+    if (!IsRegularFile(path)) return;
+    urlOpener_(QUrl::fromLocalFile(PathToQString(path)));
+}
+
+void ClistDlg::Refresh() {
+    QListWidget* list = ui_->list1007;
+    const QSignalBlocker blocker(list);
+    const std::vector<std::string>& entries = table_.entries();
+    if (const std::size_t from = commands_->TakeListChange(); from != ListCommands::kNoChange) {
+        if (from == 0) {
+            list->clear();
+        } else {
+            while (static_cast<std::size_t>(list->count()) > from) {
+                delete list->takeItem(list->count() - 1);
+            }
+        }
+        QStringList lines;
+        lines.reserve(static_cast<qsizetype>(entries.size() - std::min(from, entries.size())));
+        for (std::size_t i = static_cast<std::size_t>(list->count()); i < entries.size(); ++i) {
+            lines << ToQString(entries[i]);
+        }
+        list->addItems(lines);
+    }
+
+    const int selection = commands_->selection();
+    if (selection < 0) {
+        list->setCurrentRow(-1);
+        list->clearSelection();
+    } else if (list->currentRow() != selection || !list->item(selection)->isSelected()) {
+        list->setCurrentRow(selection, QItemSelectionModel::ClearAndSelect);
+    }
+
+    auto show = [](QLineEdit* edit, const QString& text) {
+        if (edit->text() == text) return;
+        edit->setText(text);
+        edit->setCursorPosition(0);
+    };
+    show(ui_->edit1000, QString::number(table_.songCount()));
+    show(ui_->edit1001, ToQString(table_.totalTimeText()));
+    show(ui_->edit1002, ToQString(table_.totalSizeText()));
+    show(ui_->edit1003, ToQString(table_.timeText()));
+    show(ui_->edit1004, ToQString(table_.sizeText()));
+    show(ui_->edit1005, ToQString(table_.bitRateText()));
+    show(ui_->edit1006, ToQString(table_.titleText()));
+}
+
+void ClistDlg::keyPressEvent(QKeyEvent* event) {
+    // The window has no buttons: Enter ends it like Esc and the close box.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void ClistDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // A request from the keyboard has no point of its own and is tested at (-1, -1).
+    const QPoint global =
+        event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : event->globalPos();
+    const int y = mapFromGlobal(global).y();
+    const bool wanted = commands_->WantsContextMenu(
+        y, [this] { return ui_->list1007->mapTo(this, QPoint(0, 0)).y(); });
+    event->accept();
+    if (wanted) menuRunner_(*ui_->menu130, global);
+}
+
+void ClistDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void ClistDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void ClistDlg::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) paths.push_back(PathFromQString(url.toLocalFile()));
+    }
+    event->acceptProposedAction();
+    LoadDropped(paths);
+}
+
+}  // namespace sorrelbox

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/SongTable.h"
+#include "settings/Settings.h"
+#include "ui/main/ListCommands.h"
+
+class QMenu;
+class QUrl;
+
+namespace Ui {
+class ClistDlg;
+}
+
+namespace sorrelbox {
+
+class QtPrompts;
+
+// The main window: song list, totals, the selected song's details and every command. The
+// flows live in ListCommands; this class turns widgets into calls and mirrors the state back.
+class ClistDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    // prompts: the user's answers; null for real message boxes and dialogs.
+    ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prompts = nullptr,
+             QWidget* parent = nullptr);
+    ~ClistDlg() override;
+
+    SongTable& table() { return table_; }
+    ListCommands& commands() { return *commands_; }
+
+    // The selection change for other windows, after they have set the list's current row.
+    void SelectionChange();
+    // Selects row (-1: none) and runs the selection change, as a click does.
+    void SelectRow(int row);
+    // The drop flow for paths already in the code page.
+    void LoadDropped(const std::vector<std::string>& paths);
+
+    // How the context menu is shown and the manual opened; tests replace them.
+    using MenuRunner = std::function<void(QMenu& menu, const QPoint& globalPos)>;
+    using UrlOpener = std::function<bool(const QUrl& url)>;
+    void setMenuRunner(MenuRunner runner) { menuRunner_ = std::move(runner); }
+    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void ConnectCommands();
+    void RunLoad(const std::function<void()>& load);
+    void OnListSelection();
+    void OpenSettings();
+    void OpenManual();
+    // Pushes list lines, selection and field texts into the widgets.
+    void Refresh();
+
+    std::unique_ptr<Ui::ClistDlg> ui_;
+    Settings& settings_;
+    const StartupInfo& startup_;
+    std::unique_ptr<QtPrompts> ownPrompts_;
+    Prompts& prompts_;
+    SongTable table_;
+    std::unique_ptr<ListCommands> commands_;
+    MenuRunner menuRunner_;
+    UrlOpener urlOpener_;
+};
+
+}  // namespace sorrelbox
