@@ -9,6 +9,8 @@
 #include <optional>
 #include <string_view>
 
+#include "analysis/FrameSize.h"
+#include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
 #include "platform/SafeFile.h"
@@ -58,8 +60,7 @@ std::uint32_t Plain32(const std::uint8_t* p) {
 }
 
 std::uint32_t Syncsafe32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0] & 0x7Fu} << 21) | (std::uint32_t{p[1] & 0x7Fu} << 14) |
-           (std::uint32_t{p[2] & 0x7Fu} << 7) | (p[3] & 0x7Fu);
+    return DecodeSyncsafe(std::span<const std::uint8_t, 4>(p, 4));
 }
 
 void PutSize(Bytes& out, std::size_t at, std::uint32_t value, bool syncsafe) {
@@ -74,36 +75,6 @@ void PutSize(Bytes& out, std::size_t at, std::uint32_t value, bool syncsafe) {
         out[at + 2] = static_cast<std::uint8_t>(value >> 8);
         out[at + 3] = static_cast<std::uint8_t>(value);
     }
-}
-
-bool IsFrameIdByte(std::uint8_t b) {
-    return (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9');
-}
-
-// A frame can start at pos: the region ends there, padding starts there, or a frame header
-// with a valid ID fits before the end.
-bool Lands(std::span<const std::uint8_t> body, std::size_t pos) {
-    if (pos == body.size()) return true;
-    if (pos > body.size()) return false;
-    if (body[pos] == 0) return true;
-    if (body.size() - pos < kHeaderSize) return false;
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (!IsFrameIdByte(body[pos + i])) return false;
-    }
-    return true;
-}
-
-// The frame size at pos (a full header must fit): the version's own form first (2.3 plain,
-// 2.4 syncsafe), the other form when only that one lands on a frame, padding or the end.
-std::uint32_t FrameSizeAt(std::span<const std::uint8_t> body, std::size_t pos, std::uint8_t major) {
-    const std::uint8_t* p = body.data() + pos + 4;
-    const bool syncsafeFirst = major >= 4;
-    const std::uint32_t first = syncsafeFirst ? Syncsafe32(p) : Plain32(p);
-    const std::uint32_t second = syncsafeFirst ? Plain32(p) : Syncsafe32(p);
-    const std::uint64_t next = pos + kHeaderSize;
-    if (first == second || Lands(body, next + first)) return first;
-    if (Lands(body, next + second)) return second;
-    return first;
 }
 
 // The ID3v2 unsynchronisation scheme undone: every FF 00 becomes FF.
@@ -173,7 +144,7 @@ class TagBuilder {
                 out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(pos), body.end());
                 return body[pos] == 0 ? tail : 0;
             }
-            const std::uint32_t size = FrameSizeAt(body, pos, major_);
+            const std::uint32_t size = NextFrameSize(body, pos, major_);
             if (size > body.size() - pos - kHeaderSize) {
                 // A frame running past the tag: keep the rest as it was, after the new frames.
                 AppendNewFrames();
