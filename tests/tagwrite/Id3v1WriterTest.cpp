@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "platform/ScriptedPrompts.h"
+#include "support/Mp3Builder.h"
+#include "support/TempDir.h"
+#include "tagwrite/Id3v1Writer.h"
+
+// WriteId3v1Tag on files: overwrite, append, removal, and refusals that leave the file whole.
+
+namespace sorrelbox {
+namespace {
+
+using Message = ScriptedPrompts::Message;
+
+Id3v1Image SampleImage() {
+    Id3v1Image image;
+    image.title.fill('T');
+    image.artist.fill('A');
+    image.album.fill('L');
+    image.year = {'1', '9', '9', '9'};
+    image.commentBlock.fill(' ');
+    image.commentBlock[28] = 0;
+    image.commentBlock[29] = 7;
+    image.commentBlock[30] = 17;
+    return image;
+}
+
+std::string ImageString(const Id3v1Image& image) {
+    const auto bytes = image.Bytes();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+Message Done(std::string_view text) {
+    return {CpText(text), CpText("完了"), MessageIcon::Information, MessageButtons::Ok};
+}
+Message Error(std::string_view text) {
+    return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
+}
+
+TEST(Id3v1ImageTest, BytesLayout) {
+    const std::string bytes = ImageString(SampleImage());
+    ASSERT_EQ(bytes.size(), 128u);
+    EXPECT_EQ(bytes.substr(0, 3), "TAG");
+    EXPECT_EQ(bytes.substr(3, 30), std::string(30, 'T'));
+    EXPECT_EQ(bytes.substr(33, 30), std::string(30, 'A'));
+    EXPECT_EQ(bytes.substr(63, 30), std::string(30, 'L'));
+    EXPECT_EQ(bytes.substr(93, 4), "1999");
+    EXPECT_EQ(bytes.substr(97, 28), std::string(28, ' '));
+    EXPECT_EQ(bytes[125], '\0');
+    EXPECT_EQ(bytes[126], '\x07');
+    EXPECT_EQ(bytes[127], '\x11');
+}
+
+class Id3v1WriterTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+    ScriptedPrompts prompts;
+    const std::string audio = test::CbrFile(3000);
+    std::string Tagged() const {
+        test::Id3v1Tag tag;
+        tag.title = "Old";
+        return audio + tag.Build();
+    }
+};
+
+TEST_F(Id3v1WriterTest, OverwritesAnExistingTag) {
+    const std::string path = dir.Write("song.mp3", Tagged());
+    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 0, prompts), Id3v1WriteResult::Written);
+    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを編集しました")});
+}
+
+TEST_F(Id3v1WriterTest, AppendsBehindTheAudio) {
+    const std::string path = dir.Write("song.mp3", audio);
+    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
+    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
+    EXPECT_TRUE(prompts.messages.empty());  // kanryoumes
+}
+
+TEST_F(Id3v1WriterTest, ShortFileGetsATagAppended) {
+    const std::string path = dir.Write("tiny.mp3", "TAGxyz");
+    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
+    EXPECT_EQ(test::ReadAll(path), "TAGxyz" + ImageString(SampleImage()));
+}
+
+TEST_F(Id3v1WriterTest, RemovalCutsExactlyTheTag) {
+    const std::string path = dir.Write("song.mp3", Tagged());
+    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 0, prompts), Id3v1WriteResult::Removed);
+    EXPECT_EQ(test::ReadAll(path), audio);
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを削除しました")});
+}
+
+// A file that lost its tag since it was read keeps every audio byte.
+TEST_F(Id3v1WriterTest, RemovalWithoutTagCutsNothing) {
+    const std::string path = dir.Write("song.mp3", audio);
+    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 1, prompts), Id3v1WriteResult::Failed);
+    EXPECT_EQ(test::ReadAll(path), audio);
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Error("ID3v1タグを削除できませんでした")});
+}
+
+TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
+    std::filesystem::create_directory(dir.path() / "folder.mp3");
+    for (const bool remove : {false, true}) {
+        for (const std::string& path : {dir.File("missing.mp3"), dir.File("folder.mp3")}) {
+            ScriptedPrompts p;
+            EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), remove, 1, p), Id3v1WriteResult::Failed);
+            EXPECT_EQ(p.messages,
+                      std::vector<Message>{Error(remove ? "ID3v1タグを削除できませんでした"
+                                                        : "ID3v1タグを編集できませんでした")});
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));  // never created
+}
+
+}  // namespace
+}  // namespace sorrelbox
