@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "analysis/Id3Reader.h"
 #include "loading/SongLoader.h"
 #include "output/ListOutputs.h"
 #include "platform/CodePage.h"
@@ -83,7 +84,7 @@ void ListCommands::SelectionChanged(int index) {
         table_.setTitleText(CpText("ファイル情報を取得できませんでした"));
         return;
     }
-    table_.setTitleText(std::string(FileNameOf(selectedPath_, table_.style())));  // TEMP
+    table_.setTitleText(ReadDisplayTitle(selectedPath_, table_.info().id3v2Size, table_.style()));
 }
 
 void ListCommands::OpenFiles() {
