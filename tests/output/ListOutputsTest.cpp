@@ -1,7 +1,10 @@
 #include "output/ListOutputs.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <sstream>
 
@@ -218,6 +221,30 @@ TEST_F(OutputCommandTest, WriteFailureIsReportedAsDiskFull) {
     struct stat st {};
     ASSERT_EQ(::stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+// A write that fails part way (here: past a file-size limit) leaves the old file as it was
+// and no temporary file behind.
+TEST_F(OutputCommandTest, FailedWriteKeepsTheOldFile) {
+    Load({{"a.mp3", 1}, {"b.mp3", 2}, {"c.mp3", 3}});
+    const std::string out = dir.Write("list.txt", "old list\r\n");
+    prompts.saveFiles.push_back(out);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 20;  // less than the three lines
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const OutputResult result = MakeTextList(context);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result, OutputResult::WriteFailed);
+    EXPECT_EQ(prompts.messages,
+              (std::vector<Message>{{"Disk full while accessing " + out + ".", "sorrelbox",
+                                     MessageIcon::Error, MessageButtons::Ok}}));
+    EXPECT_EQ(test::ReadAll(out), "old list\r\n");
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3", "list.txt"}));
 }
 
 TEST_F(OutputCommandTest, ReplacingKeepsPermissionsAndFollowsLinks) {
