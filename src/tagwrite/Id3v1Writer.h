@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "analysis/Id3Reader.h"
 #include "platform/Prompts.h"
 
 namespace sorrelbox {
-
-constexpr std::size_t kId3v1Size = 128;
 
 // The ID3v1 tag as it is to be written: space-padded texts without terminators, the comment
 // block holding the comment (ID3v1.1: 28 bytes, 0x00, track) and the genre code.

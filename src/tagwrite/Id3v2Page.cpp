@@ -57,6 +57,7 @@ void Id3v2Page::RecordFrame(const Id3v2FrameRead& frame, const GenreList& genres
             const auto code = ParseGenreCode(frame.value);
             if (!code) break;
             record.oldGenreCode = *code;
+            record.genreCodeRead = true;
             if (!holds[V2Field::Genre]) {
                 // A code without a line leaves the box as it is; the frame is kept then.
                 if (const auto line = genres.FirstLineWithCode(*code)) values.genreLine = *line;

@@ -63,7 +63,8 @@ struct Id3v2Record {
     std::uint16_t commentDescLength = 0;
     std::uint16_t urlDescLength = 0;
     std::uint8_t oldGenreCode = kEmptyGenreCode;
-    std::string genreText;  // made by CollectId3v2
+    bool genreCodeRead = false;  // the TCON text held both parentheses
+    std::string genreText;       // made by CollectId3v2
     std::uint32_t tagTotalSize = 0;
 };
 
