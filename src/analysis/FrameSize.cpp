@@ -1,5 +1,7 @@
 #include "analysis/FrameSize.h"
 
+#include <algorithm>
+
 #include "analysis/MpegScan.h"
 
 namespace sorrelbox {
@@ -9,13 +11,30 @@ std::uint32_t Plain(std::span<const std::uint8_t> b) {
     return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
 }
 
-// A frame that ends exactly at the tag's end, on padding or on another frame header.
-bool LandsWell(std::span<const std::uint8_t> frames, std::size_t pos, std::uint64_t size) {
+enum class Landing { Nowhere, Padding, Frame };
+
+// Where a frame of the given body size would end: on the tag's end or a plausible next frame
+// header (an ID whose size fits in the tag), on padding (zeros for a frame header's length or
+// up to the end), or nowhere sensible.
+Landing LandingOf(std::span<const std::uint8_t> frames, std::size_t pos, std::uint64_t size) {
     const std::uint64_t end = pos + kFrameHeaderSize + size;
-    if (end == frames.size()) return true;
-    if (end > frames.size()) return false;
-    if (frames[end] == 0) return true;
-    return end + 4 <= frames.size() && IsFrameId(frames.subspan(end, 4));
+    if (end == frames.size()) return Landing::Frame;
+    if (end > frames.size()) return Landing::Nowhere;
+    const auto rest = frames.subspan(static_cast<std::size_t>(end));
+    if (rest.size() >= kFrameHeaderSize && IsFrameId(rest)) {
+        const std::uint64_t room = rest.size() - kFrameHeaderSize;
+        const auto sizeBytes = rest.subspan(4, 4);
+        if (Plain(sizeBytes) <= room ||
+            DecodeSyncsafe(std::span<const std::uint8_t, 4>(sizeBytes.data(), 4)) <= room) {
+            return Landing::Frame;
+        }
+        return Landing::Nowhere;
+    }
+    const auto head = rest.first(std::min(rest.size(), kFrameHeaderSize));
+    for (const std::uint8_t b : head) {
+        if (b != 0) return Landing::Nowhere;
+    }
+    return Landing::Padding;
 }
 
 }  // namespace
@@ -41,9 +60,15 @@ std::uint32_t NextFrameSize(std::span<const std::uint8_t> frames, std::size_t po
         DecodeSyncsafe(std::span<const std::uint8_t, 4>(sizeBytes.data(), 4));
     const std::uint32_t first = syncsafeFirst && syncsafePossible ? syncsafe : plain;
     const std::uint32_t second = first == plain ? syncsafe : plain;
-    if (first == second || LandsWell(frames, pos, first)) return first;
-    if ((second == syncsafe && !syncsafePossible) || !LandsWell(frames, pos, second)) return first;
-    return second;
+    if (first == second || (second == syncsafe && !syncsafePossible)) return first;
+    // A next frame header is stronger evidence than zeros, which a wrong size can also hit
+    // inside the padding.
+    const Landing firstLanding = LandingOf(frames, pos, first);
+    if (firstLanding == Landing::Frame) return first;
+    const Landing secondLanding = LandingOf(frames, pos, second);
+    if (secondLanding == Landing::Frame) return second;
+    if (firstLanding == Landing::Nowhere && secondLanding == Landing::Padding) return second;
+    return first;
 }
 
 }  // namespace sorrelbox
