@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "analysis/MpegScan.h"
+#include "platform/CodePage.h"
+#include "platform/ScriptedPrompts.h"
+#include "support/Mp3Builder.h"
+#include "support/TempDir.h"
+#include "tagwrite/Id3v2Writer.h"
+
+// Other software reads the tags we write, and we edit tags other software wrote: mutagen
+// (and kid3-cli when installed) through tests/tagwrite/peers/id3v2_peers.py. Skipped when
+// no Python with mutagen is installed.
+
+namespace sorrelbox {
+namespace {
+
+using test::Bytes;
+using test::Id3v2Tag;
+
+const std::filesystem::path kScript =
+    std::filesystem::path(__FILE__).parent_path() / "peers" / "id3v2_peers.py";
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// A Python that has mutagen: the system's first (it carries the distribution's packages).
+std::optional<std::string> PeerPython() {
+    for (const char* python : {"/usr/bin/python3", "python3"}) {
+        const std::string probe = std::string(python) + " -c 'import mutagen' >/dev/null 2>&1";
+        if (std::system(probe.c_str()) == 0) return python;
+    }
+    return std::nullopt;
+}
+
+struct ScriptRun {
+    int status = -1;
+    std::string out;
+};
+
+ScriptRun RunScript(const std::string& python, const std::string& args) {
+    ScriptRun r;
+    const std::string command = python + " " + Quote(kScript.string()) + " " + args + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) r.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+constexpr std::array<const char*, kId3v2FieldCount> kKeys = {
+    "TIT2", "TPE1", "TALB", "YEAR", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"};
+
+std::uint32_t Id3v2SizeOf(const std::string& path) {
+    SongInfo info;
+    ScanMpegFile(path, info);
+    return info.id3v2Size;
+}
+
+bool Write(const std::string& path, std::uint16_t mask, const Id3v2Edit& values) {
+    ScriptedPrompts prompts;
+    WriterEnv env{.backup = 0, .kanryoumes = 1, .backupPath = "", .prompts = prompts};
+    Id3v2Edit edit = values;
+    edit.songPath = path;
+    const std::uint32_t size = Id3v2SizeOf(path);
+    edit.oldTagLength = size > 0 ? size + 10 : 0;
+    return !WriteId3v2Tag(edit, mask, env);
+}
+
+class Id3v2PeerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        python_ = PeerPython();
+        if (!python_) GTEST_SKIP() << "no Python with mutagen";
+    }
+    std::optional<std::string> python_;
+    test::TempDir dir;
+};
+
+struct PeerCase {
+    const char* name;
+    const char* codePage;
+    int major;     // 0: the file has no tag (our 2.3 template)
+    int encoding;  // of the old text frames
+    std::array<std::string, kId3v2FieldCount> values;
+};
+
+TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
+    const std::array<std::string, kId3v2FieldCount> ascii = {"Title",
+                                                             "Artist",
+                                                             "Album",
+                                                             "1999",
+                                                             "(17)",
+                                                             "A comment",
+                                                             "3",
+                                                             "Composer",
+                                                             "Original",
+                                                             "Copyright",
+                                                             "http://example.com/",
+                                                             "Encoder"};
+    // CP932 bytes: 日本語ソ, 表示, アルバム, コメント, 作曲, 原, 著作, 符
+    const std::array<std::string, kId3v2FieldCount> sjis = {"\x93\xFA\x96\x7B\x8C\xEA\x83\x5C",
+                                                            "\x95\x5C\x8E\xA6",
+                                                            "\x83\x41\x83\x8B\x83\x6F\x83\x80",
+                                                            "2001",
+                                                            "(3)",
+                                                            "\x83\x52\x83\x81\x83\x93\x83\x67",
+                                                            "7",
+                                                            "\x8D\xEC\x8B\xC8",
+                                                            "\x8C\xB4",
+                                                            "\x92\x98\x8D\xEC",
+                                                            "http://x.jp/",
+                                                            "\x95\x84"};
+    const std::array<std::string, kId3v2FieldCount> utf8 = {"日本語ソ",  "表示 \xF0\x9F\x8E\xB5",
+                                                            "Ålbum",     "2002",
+                                                            "(17)",      "コメント",
+                                                            "1",         "作曲",
+                                                            "原",        "著作",
+                                                            "http://u/", "符"};
+    const PeerCase cases[] = {
+        {"ASCII, new tag", "UTF-8", 0, 0, ascii},
+        {"ASCII over 2.3", "UTF-8", 3, 0, ascii},
+        {"ASCII over 2.4", "UTF-8", 4, 0, ascii},
+        {"Shift-JIS over 2.3", "CP932", 3, 0, sjis},
+        {"Shift-JIS over 2.4", "CP932", 4, 0, sjis},
+        {"Shift-JIS, new tag", "CP932", 0, 0, sjis},
+        {"UTF-16 over 2.3 from CP932", "CP932", 3, 1, sjis},
+        {"UTF-16 over 2.4", "UTF-8", 4, 1, utf8},
+        {"UTF-16BE over 2.4", "UTF-8", 4, 2, utf8},
+        {"UTF-8 over 2.4", "UTF-8", 4, 3, utf8},
+        {"UTF-8 over 2.4 from CP932", "CP932", 4, 3, sjis},
+    };
+    for (const PeerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CodePage cp = *CodePage::FromName(c.codePage);
+        ScopedCodePage scoped(cp);
+        Bytes file;
+        if (c.major != 0) {
+            Id3v2Tag old;
+            old.major = static_cast<std::uint8_t>(c.major);
+            const auto enc = static_cast<std::uint8_t>(c.encoding);
+            const Bytes oldText = c.encoding == 1   ? test::Utf16Le("old")
+                                  : c.encoding == 2 ? test::Utf16Be("old", false)
+                                                    : Bytes("old");
+            for (const char* id : {"TIT2", "TPE1", "TALB", c.major == 4 ? "TDRC" : "TYER", "TRCK",
+                                   "TCOM", "TOPE", "TCOP", "TENC"}) {
+                old.frames.push_back(test::TextFrame(id, oldText, enc));
+            }
+            old.frames.push_back({"TCON", test::TextBody(0, "(1)")});
+            old.frames.push_back({"COMM", test::CommBody(0, "jpn", "", "old")});
+            old.frames.push_back({"WXXX", test::WxxxBody(0, "", "http://old/")});
+            old.padding = 200;
+            file = old.Build();
+        }
+        const std::string path = dir.Write("peer.mp3", file + test::CbrFile(30000));
+        Id3v2Edit edit;
+        edit.values = c.values;
+        ASSERT_TRUE(Write(path, kId3v2AllFields, edit));
+
+        std::string json =
+            std::string("{\"codec\": \"") +
+            (cp.kind() == CodePage::Kind::Cp932 ? "cp932" : "utf-8") +
+            "\", \"version\": " + std::to_string(c.major == 0 ? 3 : c.major) +
+            ", \"genreName\": " + (c.values[4] == "(17)" ? "\"Rock\"" : "\"Dance\"") +
+            ", \"fields\": {";
+        for (std::size_t i = 0; i < kId3v2FieldCount; ++i) {
+            json +=
+                (i ? ", " : "") + JsonString(kKeys[i]) + ": " + JsonString(cp.ToUtf8(c.values[i]));
+        }
+        json += "}}";
+        std::ofstream(dir.File("expected.json")) << json;
+        const ScriptRun r =
+            RunScript(*python_, "check " + Quote(path) + " " + Quote(dir.File("expected.json")));
+        EXPECT_EQ(r.status, 0) << r.out;
+    }
+}
+
+TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
+    for (int version : {3, 4}) {
+        SCOPED_TRACE(version);
+        ScopedCodePage scoped(CodePage(CodePage::Kind::Utf8));
+        const std::string path = dir.Write("pic.mp3", test::CbrFile(30000));
+        const ScriptRun made = RunScript(*python_, "make " + Quote(path) + " " + std::to_string(version));
+        ASSERT_EQ(made.status, 0) << made.out;
+        const std::size_t before = test::ReadAll(path).size();
+
+        Id3v2Edit edit;
+        edit.values[Id3v2FieldIndex(kFieldTitle)] = "Edited title";
+        edit.values[Id3v2FieldIndex(kFieldComment)] = "edited comment";
+        edit.values[Id3v2FieldIndex(kFieldComposer)] = "New composer";
+        // Long enough to need more than the peer's padding.
+        edit.values[Id3v2FieldIndex(kFieldCopyright)] = std::string(3000, 'c');
+        std::uint16_t mask = kFieldTitle | kFieldComment | kFieldComposer | kFieldCopyright;
+        ASSERT_TRUE(Write(path, mask, edit));
+        EXPECT_GT(test::ReadAll(path).size(), before);
+
+        const ScriptRun picture = RunScript(*python_, "picture " + Quote(path));
+        EXPECT_EQ(picture.status, 0);
+        EXPECT_EQ(picture.out, made.out);
+
+        std::string json = "{\"codec\": \"utf-8\", \"version\": " + std::to_string(version) +
+                           ", \"fields\": {\"TIT2\": \"Edited title\", \"TPE1\": \"Peer artist\", "
+                           "\"TALB\": \"Album\", \"YEAR\": \"2005\", \"COMM\": \"edited comment\", "
+                           "\"TCOM\": \"New composer\", \"TCOP\": \"" +
+                           std::string(3000, 'c') + "\"}}";
+        std::ofstream(dir.File("expected.json")) << json;
+        const ScriptRun r =
+            RunScript(*python_, "check " + Quote(path) + " " + Quote(dir.File("expected.json")));
+        EXPECT_EQ(r.status, 0) << r.out;
+    }
+}
+
+}  // namespace
+}  // namespace sorrelbox

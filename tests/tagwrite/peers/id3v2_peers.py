@@ -1,0 +1,135 @@
+#!/usr/bin/python3
+"""Other software as outside readers and writers of the ID3v2 tags we write.
+
+  id3v2_peers.py check FILE EXPECTED.json   mutagen and kid3-cli read the expected values
+  id3v2_peers.py make FILE VERSION          mutagen writes a tag with a cover picture
+  id3v2_peers.py picture FILE               the picture's SHA-256 and size as mutagen reads it
+
+EXPECTED.json: {"codec": "cp932", "version": 3, "fields": {"TIT2": "...", ...},
+"genreName": "Rock"}. Texts are UTF-8; frames stored with encoding 0 hold code-page bytes,
+which both peers read as Latin-1 and which are turned back into bytes and decoded with codec.
+Exit 0 when everything matched; mismatches are printed.
+"""
+import hashlib
+import json
+import random
+import shutil
+import subprocess
+import sys
+
+from mutagen.id3 import APIC, COMM, ID3, TALB, TIT2, TPE1, TYER, TDRC
+
+KID3_NAMES = {
+    "TIT2": "title", "TPE1": "artist", "TALB": "album", "YEAR": "date", "TCON": "genre",
+    "COMM": "comment", "TRCK": "track number", "TCOM": "composer", "TOPE": "original artist",
+    "TCOP": "copyright", "WXXX": "WXXX", "TENC": "encoded-by",
+}
+
+
+def frame_of(tags, key):
+    if key == "YEAR":
+        for year_id in ("TDRC", "TYER"):
+            found = tags.getall(year_id)
+            if found:
+                return found[0]
+        return None
+    found = tags.getall(key)
+    return found[0] if found else None
+
+
+def text_of(frame, key):
+    if frame is None:
+        return None
+    if key == "WXXX":
+        return frame.url
+    value = frame.text[0] if frame.text else ""
+    return str(value)
+
+
+def restore(text, frame, codec):
+    """Code-page bytes read as Latin-1 turned back into the characters they stand for."""
+    if text is None or frame is None or frame.encoding != 0:
+        return text
+    return text.encode("latin-1").decode(codec)
+
+
+def kid3_values(path):
+    commands = []
+    for key in KID3_NAMES:
+        commands += ["-c", json.dumps({"method": "get", "params": [KID3_NAMES[key], 2]})]
+    out = subprocess.run(["kid3-cli", *commands, path], capture_output=True, check=True,
+                         text=True, encoding="utf-8").stdout
+    # One JSON answer per command, compact or spread over lines.
+    decoder = json.JSONDecoder()
+    results = []
+    pos = out.find("{")
+    while pos >= 0:
+        answer, end = decoder.raw_decode(out, pos)
+        results.append(answer.get("result"))
+        pos = out.find("{", end)
+    return dict(zip(KID3_NAMES, results))
+
+
+def check(path, expected_path):
+    with open(expected_path, encoding="utf-8") as f:
+        expected = json.load(f)
+    codec = expected["codec"]
+    tags = ID3(path)
+    problems = []
+    if tags.version[1] != expected["version"]:
+        problems.append(f"mutagen version {tags.version}")
+    kid3 = kid3_values(path) if shutil.which("kid3-cli") else None
+    for key, want in expected["fields"].items():
+        frame = frame_of(tags, key)
+        got = restore(text_of(frame, key), frame, codec)
+        if key == "TCON":
+            # Both peers show a genre code by its name.
+            want = expected.get("genreName", want)
+        if got != want:
+            problems.append(f"mutagen {key}: {got!r} != {want!r}")
+        if kid3 is None:
+            continue
+        kid3_got = restore(kid3[key], frame, codec) if key != "TCON" else kid3[key]
+        if kid3_got != want and not (want == "" and kid3_got is None):
+            problems.append(f"kid3 {key}: {kid3_got!r} != {want!r}")
+    for p in problems:
+        print(p)
+    return 1 if problems else 0
+
+
+def make(path, version):
+    picture = random.Random(7).randbytes(6000)
+    tags = ID3()
+    tags.add(TIT2(encoding=1, text="Picture song"))
+    tags.add(TPE1(encoding=3 if version == 4 else 1, text="Peer artist"))
+    tags.add(TALB(encoding=0, text="Album"))
+    tags.add((TDRC if version == 4 else TYER)(encoding=0, text="2005"))
+    tags.add(COMM(encoding=0, lang="eng", desc="", text="peer comment"))
+    tags.add(APIC(encoding=0, mime="image/jpeg", type=3, desc="cover", data=picture))
+    tags.save(path, v2_version=version)
+    print(hashlib.sha256(picture).hexdigest(), len(picture))
+    return 0
+
+
+def picture(path):
+    found = ID3(path).getall("APIC")
+    if not found:
+        print("none")
+        return 1
+    print(hashlib.sha256(found[0].data).hexdigest(), len(found[0].data))
+    return 0
+
+
+def main(argv):
+    if len(argv) == 4 and argv[1] == "check":
+        return check(argv[2], argv[3])
+    if len(argv) == 4 and argv[1] == "make":
+        return make(argv[2], int(argv[3]))
+    if len(argv) == 3 and argv[1] == "picture":
+        return picture(argv[2])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
