@@ -97,14 +97,22 @@ ScanResult ScanMpegSource(const ByteSource& source, SongInfo& info) {
     info.rightsFlag = header->rightsFlag;
     info.originalFlag = header->originalFlag;
 
+    // Encoders write the Xing header of a CRC-protected frame where it would stand without
+    // the CRC, so both places are looked at: the 2 bytes before the usual place come first.
     const std::size_t xingAt = *position + header->XingOffset();
+    const std::size_t slack = header->crc ? 2 : 0;
+    const std::size_t from = xingAt - slack;
+    const std::size_t count = kXingBytes + slack;
     std::vector<std::uint8_t> xingBytes;
-    if (xingAt + kXingBytes <= window.size()) {
-        xingBytes.assign(window.begin() + xingAt, window.begin() + xingAt + kXingBytes);
+    if (from + count <= window.size()) {
+        xingBytes.assign(window.begin() + static_cast<std::ptrdiff_t>(from),
+                         window.begin() + static_cast<std::ptrdiff_t>(from + count));
     } else if (window.size() == kFrameSearchBytes) {
-        xingBytes = ReadBlock(source, searchStart + xingAt, kXingBytes);
-    }  // else the file ended inside the window: no Xing bytes to read
-    const XingFields xing = ParseXing(xingBytes);
+        xingBytes = ReadBlock(source, searchStart + from, count);
+    }  // else the file ended inside the window: no more bytes to read
+    const std::span<const std::uint8_t> bytes(xingBytes);
+    XingFields xing = ParseXing(bytes.subspan(std::min(slack, bytes.size())));
+    if (!xing.present && slack != 0) xing = ParseXing(bytes);
     if (xing.present && !xing.usable) return ScanResult::ScanNoHeader;
 
     info.fileSize = source.size();

@@ -24,7 +24,8 @@ struct FrameHeader {
     std::uint8_t rightsFlag = 0;
     std::uint8_t originalFlag = 0;
     bool crc = false;
-    // Offset of the Xing header from the frame start.
+    // Offset of the Xing header from the frame start by the frame layout. Encoders put it 2
+    // bytes earlier in a CRC-protected frame (as if there were no CRC); the scan looks at both.
     std::size_t XingOffset() const { return 4 + (crc ? 2 : 0) + (channelMode == 3 ? 17 : 32); }
 };
 

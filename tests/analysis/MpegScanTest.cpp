@@ -94,6 +94,13 @@ std::vector<ScanCase> Cases() {
     MpegHeader layer2;
     layer2.layerBits = 2;
 
+    MpegHeader stereoCrc;
+    stereoCrc.protectionBit = false;
+    // Where encoders put the Xing header of a CRC-protected frame: as if there were no CRC.
+    Bytes monoCrcEncoderStyle = mono.Build() + Bytes(17, '\0') + Xing(10000).Build();
+    monoCrcEncoderStyle.resize(417, '\0');
+    Bytes stereoCrcEncoderStyle = stereoCrc.Build() + Bytes(32, '\0') + Xing(10000).Build();
+    stereoCrcEncoderStyle.resize(417, '\0');
     // A mono CRC frame with "Xing" where a stereo frame would have it: not a Xing header.
     Bytes monoAt36 = mono.Build() + Bytes(32, '\0') + Xing(10000).Build();
     const std::size_t nearEnd = kFrameSearchPositions - 1;
@@ -124,6 +131,14 @@ std::vector<ScanCase> Cases() {
          ScanResult::ScanNoHeader, Info(0, 0, 0, 128), 1},
         {"MonoCrcXingAt23", Mp3Builder().Frame(mono, Xing(10000)).Build(), ScanResult::ScanOk,
          Info(261, 417, 0, 999, 44100, 3), 1},
+        {"MonoCrcXingAt21", monoCrcEncoderStyle, ScanResult::ScanOk,
+         Info(261, 417, 0, 999, 44100, 3), 1},
+        {"StereoCrcXingAt36", stereoCrcEncoderStyle, ScanResult::ScanOk, Info(261, 417, 0, 999), 1},
+        {"StereoCrcXingAt38", Mp3Builder().Frame(stereoCrc, Xing(10000)).Build(),
+         ScanResult::ScanOk, Info(261, 417, 0, 999), 1},
+        {"CrcXingBeyondWindow",
+         Mp3Builder().Junk(kFrameSearchPositions - 1).Raw(monoCrcEncoderStyle).Build(),
+         ScanResult::ScanOk, Info(261, kFrameSearchPositions - 1 + 417, 0, 999, 44100, 3), 2},
         {"MonoCrcXingAt36IsNotXing", Mp3Builder().Raw(monoAt36).FillTo(160000).Build(),
          ScanResult::ScanOk, Info(10, 160000, 0, 128, 44100, 3), 1},
         {"VbrClampedTo65535", Mp3Builder().Frame({}, Xing(3000000)).Build(), ScanResult::ScanOk,
