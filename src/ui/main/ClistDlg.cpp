@@ -86,7 +86,8 @@ void ClistDlg::ConnectCommands() {
 
     // Queued, so the flow (which may ask and rebuild the list) runs after the list has
     // finished handling the click or key.
-    connect(ui_->list1007, &QListWidget::currentRowChanged, this, &ClistDlg::OnListSelection,
+    // The selection, not the current row: focus alone makes a row current without selecting it.
+    connect(ui_->list1007, &QListWidget::itemSelectionChanged, this, &ClistDlg::OnListSelection,
             Qt::QueuedConnection);
     // A click on the entry that is already selected completes a pending move too.
     connect(
