@@ -26,6 +26,7 @@ std::size_t FileByteSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t>
 
 std::size_t MemoryByteSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const {
     ++reads_;
+    bytesRequested_ += buffer.size();
     if (offset >= bytes_.size()) return 0;
     const std::size_t n = std::min<std::uint64_t>(buffer.size(), bytes_.size() - offset);
     std::memcpy(buffer.data(), bytes_.data() + offset, n);

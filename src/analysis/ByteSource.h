@@ -39,12 +39,14 @@ class MemoryByteSource : public ByteSource {
     explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
     std::uint64_t size() const override { return bytes_.size(); }
     std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const override;
-    // Number of ReadAt calls so far.
+    // ReadAt calls so far, and the bytes they asked for.
     int reads() const { return reads_; }
+    std::uint64_t bytesRequested() const { return bytesRequested_; }
 
   private:
     std::string_view bytes_;
     mutable int reads_ = 0;
+    mutable std::uint64_t bytesRequested_ = 0;
 };
 
 }  // namespace sorrelbox
