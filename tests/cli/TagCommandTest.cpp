@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Commands.h"
+#include "platform/CodePage.h"
+#include "support/Mp3Builder.h"
+#include "support/TempDir.h"
+
+// sorrelbox-cli tag show / tag set through RunTag, with a temporary current folder holding
+// sorrelbox.ini, genre.txt, backup.mp3 and the manifest.
+
+namespace sorrelbox {
+namespace {
+
+using test::Bytes;
+using test::Id3v2Tag;
+using test::TextFrame;
+
+const CodePage kUtf8(CodePage::Kind::Utf8);
+const CodePage kCp932(CodePage::Kind::Cp932);
+
+class TagCommandTest : public ::testing::Test {
+  protected:
+    TagCommandTest() {
+        char buffer[4096];
+        saved_ = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
+        EXPECT_EQ(::chdir(dir.path().c_str()), 0);
+        dir.Write("genre.txt", test::ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt"));
+    }
+    ~TagCommandTest() override { (void)::chdir(saved_.c_str()); }
+
+    int Tag(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = cli::RunTag(args, out, err);
+        out_ = out.str();
+        err_ = err.str();
+        return status;
+    }
+    std::string Read(const std::string& name) const { return test::ReadAll(dir.File(name)); }
+
+    static Bytes V1(std::string title, std::uint8_t genre = 17) {
+        test::Id3v1Tag tag;
+        tag.title = std::move(title);
+        tag.artist = "Band";
+        tag.track = 5;
+        tag.genre = genre;
+        tag.padByte = ' ';
+        return tag.Build();
+    }
+    static Id3v2Tag V2() {
+        Id3v2Tag tag;
+        tag.frames = {TextFrame("TIT2", "Hello"), TextFrame("TCON", "(17)Rock")};
+        tag.padding = 32;
+        return tag;
+    }
+
+    ScopedCodePage utf8{kUtf8};
+    test::TempDir dir;
+    const Bytes audio = test::CbrFile(4000);
+    std::string out_;
+    std::string err_;
+
+  private:
+    std::string saved_;
+};
+
+TEST_F(TagCommandTest, ShowPrintsBothTags) {
+    Id3v2Tag tag = V2();
+    tag.frames.push_back(TextFrame("TPE1", test::Utf16Le("Bänd"), 1));
+    const Bytes file = tag.Build() + audio + V1("V1 title");
+    dir.Write("song.mp3", file);
+    EXPECT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_EQ(
+        out_,
+        "{\"path\":\"song.mp3\",\"result\":0,\"id3v2Size\":" +
+            std::to_string(tag.Build().size() - 10) +
+            ",\"v1\":{\"title\":\"V1 title\",\"artist\":\"Band\",\"album\":\"\",\"year\":\"\","
+            "\"comment\":\"\",\"track\":5,\"genre\":17},"
+            "\"v2\":{\"version\":3,\"title\":\"Hello\",\"artist\":\"Bänd\",\"album\":\"\","
+            "\"year\":\"\",\"comment\":\"\",\"track\":\"\",\"composer\":\"\","
+            "\"origArtist\":\"\",\"copyright\":\"\",\"url\":\"\",\"encodedBy\":\"\","
+            "\"genre\":17,\"utf16\":[\"artist\"]},\"v2Unsupported\":false}\n");
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(Read("song.mp3"), file);
+}
+
+TEST_F(TagCommandTest, ShowWithoutTagsAndUnsupportedVersions) {
+    dir.Write("plain.mp3", audio);
+    EXPECT_EQ(Tag({"show", "plain.mp3"}), 0);
+    EXPECT_EQ(out_,
+              "{\"path\":\"plain.mp3\",\"result\":0,\"id3v2Size\":0,\"v1\":null,\"v2\":null,"
+              "\"v2Unsupported\":false}\n");
+
+    Id3v2Tag old;
+    old.major = 2;
+    old.frames = {TextFrame("TT2", "x")};
+    dir.Write("old.mp3", old.Build() + audio);
+    EXPECT_EQ(Tag({"show", "old.mp3"}), 0);
+    EXPECT_NE(out_.find("\"v2\":null,\"v2Unsupported\":true}"), std::string::npos) << out_;
+    EXPECT_EQ(err_, "エラー: ID3v2.2には対応していません\n");
+
+    Id3v2Tag noGenre;
+    noGenre.major = 4;
+    noGenre.frames = {TextFrame("TDRC", "2024")};
+    dir.Write("v4.mp3", noGenre.Build() + audio);
+    EXPECT_EQ(Tag({"show", "v4.mp3"}), 0);
+    EXPECT_NE(out_.find("\"version\":4,"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"year\":\"2024\""), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"genre\":null"), std::string::npos) << out_;
+}
+
+TEST_F(TagCommandTest, ShowFailuresAndUsage) {
+    EXPECT_EQ(Tag({"show", "missing.mp3"}), 1);
+    EXPECT_NE(out_.find("\"result\":1"), std::string::npos);
+    EXPECT_EQ(err_, "エラー: ID3タグを読み込めませんでした\n");
+    EXPECT_EQ(Tag({"show"}), 2);
+    EXPECT_EQ(Tag({"show", "a", "b"}), 2);
+    EXPECT_EQ(Tag({}), 2);
+    EXPECT_EQ(Tag({"frob"}), 2);
+}
+
+TEST_F(TagCommandTest, SetWithNothingGivenLeavesTheFileAlone) {
+    const Bytes file = V2().Build() + audio + V1("V1 title");
+    dir.Write("Song.MP3", file);
+    EXPECT_EQ(Tag({"set", "Song.MP3"}), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(Read("Song.MP3"), file);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "backup.mp3"));
+}
+
+TEST_F(TagCommandTest, SetWritesAndShowReadsBack) {
+    const Bytes file = V2().Build() + audio + V1("V1 title");
+    dir.Write("song.mp3", file);
+    EXPECT_EQ(
+        Tag({"set", "song.mp3", "--v2", "title=New", "--v2", "genre=8", "--v2",
+             "comment=line1\nline2", "--v1", "title=Eins", "--v1", "track=12", "--v1", "genre="}),
+        0);
+    EXPECT_EQ(err_, "完了: ID3v2タグを編集しました\n完了: ID3v1タグを編集しました\n");
+    EXPECT_EQ(Read("backup.mp3"), file);  // backup defaults to on
+    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_NE(out_.find("\"v1\":{\"title\":\"Eins\",\"artist\":\"Band\",\"album\":\"\","
+                        "\"year\":\"\",\"comment\":\"\",\"track\":12,\"genre\":247}"),
+              std::string::npos)
+        << out_;
+    EXPECT_NE(out_.find("\"title\":\"New\""), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"comment\":\"line1\\nline2\""), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"genre\":8,"), std::string::npos) << out_;
+}
+
+TEST_F(TagCommandTest, SettingsComeFromTheCurrentFolder) {
+    dir.Write("sorrelbox.ini", "[main]\r\nkanryoumes=1\r\n[tag]\r\nkuuran=1\r\nbackup=0\r\n");
+    dir.Write("song.mp3", audio + V1("V1 title"));
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "genre="}), 0);
+    EXPECT_EQ(err_, "");  // no completion messages
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "backup.mp3"));
+    const Bytes after = Read("song.mp3");
+    EXPECT_EQ(static_cast<std::uint8_t>(after.back()), 255);  // kuuran
+}
+
+TEST_F(TagCommandTest, HasBoxes) {
+    dir.Write("song.mp3", audio);
+    // A value for one page checks only that page's box.
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v2", "title=abc"}), 0);
+    Bytes after = Read("song.mp3");
+    EXPECT_EQ(after.size(), 150 + audio.size());
+    EXPECT_EQ(after.substr(0, 3), "ID3");
+
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "title=abc"}), 0);
+    EXPECT_EQ(Read("song.mp3").size(), 150 + audio.size() + 128);
+
+    // --no-v1 and --no-v2 remove the tags, answering OK to both questions.
+    EXPECT_EQ(Tag({"set", "song.mp3", "--no-v1", "--no-v2"}), 0);
+    EXPECT_EQ(err_,
+              "確認: ID3v2タグを削除しますか？\n完了: ID3v2タグを削除しました\n"
+              "確認: ID3v1タグを削除しますか？\n完了: ID3v1タグを削除しました\n");
+    EXPECT_EQ(Read("song.mp3"), audio);
+}
+
+TEST_F(TagCommandTest, NameTemplateRenames) {
+    dir.Write("song.mp3", V2().Build() + audio + V1("V1 title"));
+    EXPECT_EQ(Tag({"set", "song.mp3", "--name", "%1tr2 %2ti"}), 0);
+    EXPECT_EQ(err_, "確認: ファイル名を変更しますか？\n完了: ファイル名を編集しました\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "05 Hello.mp3"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "song.mp3"));
+
+    // An existing file is never replaced; a forbidden character is refused. Both exit 1.
+    dir.Write("taken.mp3", "keep me");
+    EXPECT_EQ(Tag({"set", "05 Hello.mp3", "--name", "taken"}), 1);
+    EXPECT_EQ(err_, "確認: ファイル名を変更しますか？\nエラー: ファイル名を編集できませんでした\n");
+    EXPECT_EQ(Read("taken.mp3"), "keep me");
+    EXPECT_EQ(Tag({"set", "05 Hello.mp3", "--name", "a?b"}), 1);
+    EXPECT_EQ(err_,
+              "確認: ファイル名を変更しますか？\n"
+              "エラー: ファイル名に以下の文字は使えません\\n \\ / : * ? \" < > |\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "05 Hello.mp3"));
+}
+
+TEST_F(TagCommandTest, UsageErrorsWriteNothing) {
+    Id3v2Tag tag = V2();
+    test::Id3v2Frame comm = TextFrame("COMM", "");
+    comm.body = test::CommBody(1, "eng", "", test::Utf16Le("hi"));
+    tag.frames.push_back(comm);
+    const Bytes file = tag.Build() + audio + V1("V1 title");
+    dir.Write("song.mp3", file);
+    const std::vector<std::vector<std::string>> cases = {
+        {"set"},
+        {"set", "song.mp3", "other.mp3"},
+        {"set", "song.mp3", "--v1", "composer=x"},
+        {"set", "song.mp3", "--v2", "nokey=x"},
+        {"set", "song.mp3", "--v1", "title"},
+        {"set", "song.mp3", "--v1"},
+        {"set", "song.mp3", "--v1", "track=x"},
+        {"set", "song.mp3", "--v1", "track=40000"},
+        {"set", "song.mp3", "--v2", "genre=abc"},
+        {"set", "song.mp3", "--v2", "genre=256"},
+        {"set", "song.mp3", "--v1", "genre=80"},   // no line has code 80
+        {"set", "song.mp3", "--v2", "comment=x"},  // the UTF-16 comment is locked
+        {"set", "song.mp3", "--frob"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(Tag(args), 2) << args.back();
+        EXPECT_NE(err_.find("usage:"), std::string::npos) << args.back();
+        EXPECT_EQ(Read("song.mp3"), file) << args.back();
+    }
+}
+
+TEST_F(TagCommandTest, GenreWithoutAGenreList) {
+    std::filesystem::remove(dir.path() / "genre.txt");
+    dir.Write("song.mp3", audio + V1("V1 title", 80));
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "genre=17"}), 2);
+    // Other fields still work and the genre byte stays as it was.
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "title=New"}), 0);
+    EXPECT_EQ(static_cast<std::uint8_t>(Read("song.mp3").back()), 80);
+}
+
+TEST_F(TagCommandTest, UnsupportedVersionRefusesOnlyTheId3v2Write) {
+    Id3v2Tag old;
+    old.major = 2;
+    old.frames = {TextFrame("TT2", "x")};
+    dir.Write("old.mp3", old.Build() + audio);
+    EXPECT_EQ(Tag({"set", "old.mp3", "--v1", "title=t"}), 0);
+    EXPECT_EQ(err_,
+              "エラー: ID3v2.2には対応していません\nエラー: ID3v2.2は編集できません\n"
+              "完了: ID3v1タグを編集しました\n");
+    EXPECT_EQ(Tag({"set", "old.mp3", "--v2", "title=t"}), 1);
+}
+
+TEST_F(TagCommandTest, ManifestCutsAtCharacterBoundaries) {
+    ScopedCodePage cp932(kCp932);
+    // 29 ASCII bytes and a double-byte character: the ID3v1 title field has room for 30.
+    const std::string title = "title=" + std::string(29, 'a') + "あ";
+    dir.Write("song.mp3", audio);
+    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", title}), 0);
+    EXPECT_EQ(Read("song.mp3").substr(audio.size() + 3, 30), std::string(29, 'a') + "\x82");
+
+    dir.Write("sorrelbox.exe.manifest", "");
+    dir.Write("song2.mp3", audio);
+    EXPECT_EQ(Tag({"set", "song2.mp3", "--v1", title}), 0);
+    EXPECT_EQ(Read("song2.mp3").substr(audio.size() + 3, 30), std::string(29, 'a') + " ");
+}
+
+}  // namespace
+}  // namespace sorrelbox
