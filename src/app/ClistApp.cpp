@@ -59,6 +59,17 @@ int Screenshot(ClistDlg& window, const QString& output, const std::vector<std::s
 
 }  // namespace
 
+bool InstallJapaneseTranslation() {
+    // Lives as long as the application.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 QString UserFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/sorrelbox");
@@ -123,11 +134,7 @@ int ClistApp::Run(int argc, char** argv) {
     startup_ = MakeStartupInfo(*folder);
     settings_ = LoadSettings(startup_.iniPath);
 
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_ja"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QCoreApplication::installTranslator(&qtTranslator);
-    }
+    InstallJapaneseTranslation();
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     PreferJapaneseFont(app);
     InitGuiResources();

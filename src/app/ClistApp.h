@@ -26,6 +26,9 @@ class ClistApp {
     Settings settings_;
 };
 
+// Qt's own Japanese texts (dialog buttons and the like). False when they are not installed.
+bool InstallJapaneseTranslation();
+
 // The user's own start-up folder: $XDG_CONFIG_HOME/sorrelbox (~/.config/sorrelbox).
 QString UserFolder();
 // Folders that hold the shipped genre.txt and manual.htm, installed ones first.

@@ -448,6 +448,19 @@ class ClistDlgTest : public QObject {
                  QUrl::fromLocalFile(QString::fromStdString(dir->File("manual.htm"))));
     }
 
+    void manualExplainsEveryCommand() {
+        QFile file(QStringLiteral(SORRELBOX_RESOURCE_DIR "/manual.htm"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString manual = QString::fromUtf8(file.readAll());
+        int commands = 0;
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (!action->objectName().startsWith(QLatin1String("action"))) continue;
+            ++commands;
+            QVERIFY2(manual.contains(action->text()), qPrintable(action->text()));
+        }
+        QCOMPARE(commands, 16);
+    }
+
     void settingsCommandSavesOnOkOnly() {
         const std::string ini = startup.iniPath;
         auto answerSettings = [](bool ok) {

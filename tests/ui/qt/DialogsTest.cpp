@@ -1,0 +1,301 @@
+// The settings window, the Qt prompts, the text edge and the start-up folder, on the offscreen
+// platform.
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+
+#include "ClistApp.h"
+#include "platform/CodePage.h"
+#include "settings/Settings.h"
+#include "support/TempDir.h"
+#include "ui/main/CsetDlg.h"
+#include "ui/main/QtPrompts.h"
+#include "ui/main/QtText.h"
+
+namespace sorrelbox {
+namespace {
+
+QString Q(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// Runs check on the modal window that the next call opens.
+void WithNextModal(std::function<void(QWidget*)> check) {
+    QTimer::singleShot(0, [check = std::move(check)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        QVERIFY(modal);
+        check(modal);
+    });
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { QVERIFY(InstallJapaneseTranslation()); }
+
+    void settingsWindowShowsAndSavesOnOk() {
+        test::TempDir dir;
+        const std::string ini = dir.File("sorrelbox.ini");
+        Settings settings;
+        settings.kanryoumes = 2;  // hand-edited: on, as any non-zero value
+        settings.soutai = 2;      // hand-edited: off, as anything but 1
+        settings.hyouzi = 1;
+        CsetDlg dialog(settings, ini);
+        QCOMPARE(dialog.windowTitle(), Q("設定"));
+        const struct {
+            const char* name;
+            const char* caption;
+            bool checked;
+        } boxes[] = {
+            {"check1072", "完了メッセージを表示しない", true},
+            {"check1073", "m3uファイルを相対パスで作成する", false},
+            {"check1076", "同じファイルを複数読み込まない", false},
+            {"check1074", "タグ読み込み時の編集画面の表示をv2編集画面にする", true},
+            {"check1075", "ID3v1タグのジャンルの空欄を255にする", false},
+            {"check1077", "ID3v2タグ編集時にバックアップファイルを作成する", true},
+        };
+        for (const auto& box : boxes) {
+            auto* check = dialog.findChild<QCheckBox*>(QString::fromLatin1(box.name));
+            QVERIFY(check);
+            QCOMPARE(check->text(), Q(box.caption));
+            QCOMPARE(check->isChecked(), box.checked);
+            QVERIFY(!check->isTristate());
+        }
+        QCOMPARE(dialog.findChild<QGroupBox*>("groupCommon")->title(), Q("共通、メイン画面"));
+        QCOMPARE(dialog.findChild<QGroupBox*>("groupTag")->title(), Q("タグ編集"));
+        QCOMPARE(dialog.findChild<QPushButton*>("button1")->text(), Q("OK"));
+        QCOMPARE(dialog.findChild<QPushButton*>("button2")->text(), Q("キャンセル"));
+
+        dialog.findChild<QCheckBox*>("check1076")->click();
+        dialog.findChild<QPushButton*>("button1")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        Settings expected;
+        expected.kanryoumes = 1;
+        expected.soutai = 0;
+        expected.zyuuhuku = 1;
+        expected.hyouzi = 1;
+        expected.kuuran = 0;
+        expected.backup = 1;
+        QCOMPARE(settings, expected);
+        QCOMPARE(LoadSettings(ini), expected);
+        const std::string text = test::ReadAll(ini);
+        QVERIFY(text.find("iniver=1.1") != std::string::npos);
+    }
+
+    void settingsWindowCancelAndCloseChangeNothing() {
+        test::TempDir dir;
+        const std::string ini = dir.File("sorrelbox.ini");
+        for (bool viaEscape : {false, true}) {
+            Settings settings;
+            CsetDlg dialog(settings, ini);
+            dialog.show();
+            dialog.findChild<QCheckBox*>("check1072")->click();
+            dialog.findChild<QCheckBox*>("check1077")->click();
+            if (viaEscape) {
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            } else {
+                dialog.findChild<QPushButton*>("button2")->click();
+            }
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(settings, Settings{});
+            QVERIFY(!std::filesystem::exists(ini));
+        }
+    }
+
+    void messageBoxesHaveCaptionIconAndJapaneseButtons() {
+        QtPrompts prompts;
+        const struct {
+            MessageIcon icon;
+            MessageButtons buttons;
+            QMessageBox::Icon qtIcon;
+            bool cancel;
+            MessageAnswer answer;
+        } cases[] = {
+            {MessageIcon::Information, MessageButtons::Ok, QMessageBox::Information, false,
+             MessageAnswer::Ok},
+            {MessageIcon::Warning, MessageButtons::Ok, QMessageBox::Warning, false,
+             MessageAnswer::Ok},
+            {MessageIcon::Error, MessageButtons::Ok, QMessageBox::Critical, false,
+             MessageAnswer::Ok},
+            {MessageIcon::Question, MessageButtons::OkCancel, QMessageBox::Question, true,
+             MessageAnswer::Cancel},
+            {MessageIcon::Question, MessageButtons::OkCancel, QMessageBox::Question, false,
+             MessageAnswer::Ok},
+        };
+        for (const auto& c : cases) {
+            WithNextModal([&c](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                QVERIFY(box);
+                QCOMPARE(box->windowTitle(), Q("確認"));
+                QCOMPARE(box->text(), Q("1行目\n2行目"));
+                QCOMPARE(box->icon(), c.qtIcon);
+                const bool question = c.buttons == MessageButtons::OkCancel;
+                QCOMPARE(box->standardButtons(),
+                         question ? QMessageBox::Ok | QMessageBox::Cancel
+                                  : QMessageBox::StandardButtons(QMessageBox::Ok));
+                if (question) QCOMPARE(box->button(QMessageBox::Cancel)->text(), Q("キャンセル"));
+                box->button(c.cancel ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+            });
+            QCOMPARE(prompts.ShowMessage(CpText("1行目\n2行目"), CpText("確認"), c.icon, c.buttons),
+                     c.answer);
+        }
+    }
+
+    void nameFiltersMatchWithoutLetterCase() {
+        QCOMPARE(QtNameFilters(CpText("MP3ファイル(*.mp3),M3Uファイル(*.m3u)|*.mp3; *.m3u||")),
+                 QStringList{Q("MP3ファイル(*.mp3),M3Uファイル(*.m3u) (*.[mM][pP]3 *.[mM]3[uU])")});
+        QCOMPARE(QtNameFilters(CpText("テキスト文書(*.txt)|*.txt||")),
+                 QStringList{Q("テキスト文書(*.txt) (*.[tT][xX][tT])")});
+        QCOMPARE(QtNameFilters("A|*.a|B|*.b||"), (QStringList{Q("A (*.[aA])"), Q("B (*.[bB])")}));
+        QVERIFY(QtNameFilters("").isEmpty());
+    }
+
+    void saveDialogAddsTheDefaultExtension() {
+        test::TempDir dir;
+        QtPrompts prompts;
+        FileDialogOptions options;
+        options.filter = CpText("テキスト文書(*.txt)|*.txt||");
+        options.initialName = "*.txt";
+        options.defaultExtension = "txt";
+        const QString folder = QString::fromStdString(dir.path().string());
+        WithNextModal([folder](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+            QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            QCOMPARE(dialog->defaultSuffix(), Q("txt"));
+            dialog->setDirectory(folder);
+            dialog->selectFile(folder + Q("/曲リスト"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const auto chosen = prompts.ChooseSaveFile(options);
+        QVERIFY(chosen);
+        QCOMPARE(QString::fromStdString(*chosen),
+                 QString::fromStdString(dir.path().string()) + Q("/曲リスト.txt"));
+
+        WithNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        QVERIFY(!prompts.ChooseSaveFile(options));
+    }
+
+    void openDialogReturnsEverySelectedFile() {
+        test::TempDir dir;
+        dir.Write("a.mp3", "x");
+        dir.Write("b.M3U", "x");
+        QtPrompts prompts;
+        FileDialogOptions options;
+        options.filter = CpText("MP3ファイル(*.mp3),M3Uファイル(*.m3u)|*.mp3; *.m3u||");
+        options.multiSelect = true;
+        const QString folder = QString::fromStdString(dir.path().string());
+        WithNextModal([folder](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+            dialog->setDirectory(folder);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(name);
+            name->setText(Q("\"a.mp3\" \"b.M3U\""));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const auto chosen = prompts.ChooseOpenFiles(options);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->size(), std::size_t{2});
+        QCOMPARE((*chosen)[0], dir.File("a.mp3"));
+        QCOMPARE((*chosen)[1], dir.File("b.M3U"));
+    }
+
+    void folderBrowserShowsItsTitleOnOneLine() {
+        test::TempDir dir;
+        QtPrompts prompts;
+        const QString folder = QString::fromStdString(dir.path().string());
+        WithNextModal([folder](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(),
+                     Q("mp3ファイルを取得するフォルダを選択してください (m3uは読み込みません)"));
+            dialog->setDirectory(folder);
+            dialog->selectFile(folder);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const FolderChoice choice = prompts.ChooseFolder(
+            CpText("mp3ファイルを取得するフォルダを選択してください\n(m3uは読み込みません)"));
+        QVERIFY(!choice.cancelled);
+        QVERIFY(choice.path);
+        QCOMPARE(QDir(QString::fromStdString(*choice.path)), QDir(folder));
+
+        WithNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        QVERIFY(prompts.ChooseFolder("x").cancelled);
+    }
+
+    void shiftKeyIsReadAtTheMoment() {
+        QtPrompts prompts;
+        QWidget widget;
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        QTest::keyPress(&widget, Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(prompts.IsShiftDown());
+        QTest::keyRelease(&widget, Qt::Key_Shift, Qt::NoModifier);
+        QVERIFY(!prompts.IsShiftDown());
+    }
+
+    void textsAndPathsConvertAtTheEdge() {
+        {
+            ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+            const std::string bytes = "\x95\x5C.mp3";  // 表.mp3 in Shift-JIS
+            QCOMPARE(ToQString(bytes), Q("表.mp3"));
+            QCOMPARE(FromQString(Q("表.mp3")), bytes);
+            QCOMPARE(PathFromQString(Q("/曲/表.mp3")), std::string("/\x8b\xc8/") + bytes);
+            QCOMPARE(PathToQString(std::string("/\x8b\xc8/") + bytes), Q("/曲/表.mp3"));
+            // A name Shift-JIS cannot hold still arrives, so it fails later like a missing file.
+            QCOMPARE(PathFromQString(Q("/tmp/é.mp3")), std::string("/tmp/?.mp3"));
+        }
+        ScopedCodePage utf8(CodePage(CodePage::Kind::Utf8));
+        QCOMPARE(PathFromQString(Q("/曲/表.mp3")), std::string("/曲/表.mp3"));
+    }
+
+    void userFolderIsSeededOnce() {
+        test::TempDir dir;
+        const QString root = QString::fromStdString(dir.path().string());
+        const QString seeds = root + Q("/share");
+        QVERIFY(QDir().mkpath(seeds));
+        dir.Write("share/genre.txt", "Blues\r\n");
+        dir.Write("share/manual.htm", "<html>manual</html>");
+        const QString own = root + Q("/config/sorrelbox");
+
+        QVERIFY(PrepareUserFolder(own, {root + Q("/missing"), seeds}));
+        QCOMPARE(test::ReadAll(dir.File("config/sorrelbox/genre.txt")), std::string("Blues\r\n"));
+        QCOMPARE(test::ReadAll(dir.File("config/sorrelbox/manual.htm")),
+                 std::string("<html>manual</html>"));
+
+        // The user's own files are never replaced.
+        dir.Write("config/sorrelbox/genre.txt", "Mine\r\n");
+        std::filesystem::remove(dir.File("config/sorrelbox/manual.htm"));
+        QVERIFY(PrepareUserFolder(own, {seeds}));
+        QCOMPARE(test::ReadAll(dir.File("config/sorrelbox/genre.txt")), std::string("Mine\r\n"));
+        QVERIFY(std::filesystem::exists(dir.File("config/sorrelbox/manual.htm")));
+
+        dir.Write("file", "x");
+        QVERIFY(!PrepareUserFolder(root + Q("/file/sub"), {seeds}));
+    }
+
+    void shippedSeedsExistInTheSourceTree() {
+        QVERIFY(SeedFolders().contains(QStringLiteral(SORRELBOX_RESOURCE_DIR)));
+        QVERIFY(QFileInfo(QStringLiteral(SORRELBOX_RESOURCE_DIR "/manual.htm")).isFile());
+    }
+};
+
+}  // namespace sorrelbox
+
+QTEST_MAIN(sorrelbox::DialogsTest)
+#include "DialogsTest.moc"
