@@ -77,18 +77,16 @@ std::optional<SafeFile> SafeFile::Begin(std::string_view path) {
     if (!target) return std::nullopt;
     struct stat st {};
     if (::stat(target->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    std::string folder = NativeFolderOf(*target);
-    auto temp = MakeTemp(folder, &st);
+    auto temp = MakeTemp(NativeFolderOf(*target), &st);
     if (!temp) return std::nullopt;
-    return SafeFile(temp->first, std::move(*target), std::move(temp->second), std::move(folder));
+    return SafeFile(temp->first, std::move(*target), std::move(temp->second));
 }
 
 SafeFile::SafeFile(SafeFile&& other) noexcept
     : fd_(other.fd_),
       failed_(other.failed_),
       target_(std::move(other.target_)),
-      tempPath_(std::move(other.tempPath_)),
-      folder_(std::move(other.folder_)) {
+      tempPath_(std::move(other.tempPath_)) {
     other.fd_ = -1;
     other.tempPath_.clear();
 }
@@ -155,8 +153,10 @@ bool SafeFile::Commit() {
         Abandon();
         return false;
     }
+    // The folder is not flushed: the rename is atomic in the file system's journal, so a
+    // crash leaves the old or the new file whole, and flushing the folder would double the
+    // cost of a tag edit.
     tempPath_.clear();
-    SyncFolder(folder_);
     return true;
 }
 
@@ -194,7 +194,7 @@ bool CopyFileReplacing(std::string_view from, std::string_view to) {
     auto temp = MakeTemp(NativeFolderOf(*nativeTo), nullptr);
     if (!temp) return false;
     ::fchmod(temp->first, st.st_mode & 0777);
-    SafeFile copy(temp->first, *nativeTo, temp->second, NativeFolderOf(*nativeTo));
+    SafeFile copy(temp->first, *nativeTo, temp->second);
     return copy.CopyFrom(*source, 0, source->size()) && copy.Commit();
 }
 

@@ -29,7 +29,8 @@ class SafeFile {
     bool Write(std::span<const std::uint8_t> bytes);
     // Appends count bytes of source from offset, in chunks; false when fewer could be copied.
     bool CopyFrom(const ReadFile& source, std::uint64_t offset, std::uint64_t count);
-    // Flushes, renames over the file and flushes the folder. False leaves the file as it was.
+    // Flushes the new contents to disk and renames them over the file. False leaves the file as it
+    // was.
     bool Commit();
 
     // The temporary file's native path (for tests).
@@ -37,18 +38,14 @@ class SafeFile {
 
   private:
     friend bool CopyFileReplacing(std::string_view from, std::string_view to);
-    SafeFile(int fd, std::string target, std::string temp, std::string folder)
-        : fd_(fd),
-          target_(std::move(target)),
-          tempPath_(std::move(temp)),
-          folder_(std::move(folder)) {}
+    SafeFile(int fd, std::string target, std::string temp)
+        : fd_(fd), target_(std::move(target)), tempPath_(std::move(temp)) {}
     void Abandon();
 
     int fd_ = -1;
     bool failed_ = false;
     std::string target_;    // native path of the file replaced
     std::string tempPath_;  // native path of the temporary file
-    std::string folder_;    // native folder of both
 };
 
 enum class RenameResult { Renamed, TargetExists, Failed };
