@@ -170,10 +170,6 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string&
     return true;
 }
 
-[[maybe_unused]] std::string_view AsBytes(std::u16string_view s) {
-    return {reinterpret_cast<const char*>(s.data()), s.size() * 2};
-}
-
 std::u16string FromBytes16(const std::string& bytes) {
     std::u16string out(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < out.size(); ++i) {

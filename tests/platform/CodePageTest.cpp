@@ -24,7 +24,9 @@ TEST(CodePageTest, NamesAreRecognisedAndUnknownOnesRefused) {
     for (const auto& c : cases) {
         auto cp = CodePage::FromName(c.name);
         ASSERT_EQ(cp.has_value(), c.kind.has_value()) << c.name;
-        if (cp) EXPECT_EQ(cp->kind(), *c.kind) << c.name;
+        if (cp) {
+            EXPECT_EQ(cp->kind(), *c.kind) << c.name;
+        }
     }
 }
 
