@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -31,6 +32,16 @@ class BusyCursor {
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The list lines align their minutes with spaces, which only a fixed-pitch font shows as
+// columns; the CJK one keeps Japanese names at twice the Latin width.
+void UseAligningFont(QWidget* list) {
+    const QString japaneseMono = QStringLiteral("Noto Sans Mono CJK JP");
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontDatabase::families().contains(japaneseMono)) font.setFamilies({japaneseMono});
+    font.setPointSizeF(list->font().pointSizeF());
+    list->setFont(font);
+}
+
 }  // namespace
 
 ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prompts,
@@ -51,6 +62,7 @@ ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prom
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/sorrelbox/sorrelbox.png")));
     setAcceptDrops(true);
+    UseAligningFont(ui_->list1007);
     ConnectCommands();
     Refresh();
 }
