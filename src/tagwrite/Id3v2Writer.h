@@ -46,8 +46,9 @@ struct Id3v2Edit {
     // The old tag's whole length: the scanned id3v2Size + 10, or 0 when the file has none.
     // Checked against the file; a file whose tag changed since it was read is not written.
     std::uint32_t oldTagLength = 0;
-    // 3 or 4 as the page read it (a 2.3 header with a non-zero revision counts as 4);
-    // decides TYER or TDRC for a new year frame. Ignored for a file without a tag (2.3).
+    // 3 or 4 as the page read it (a 2.3 header with a non-zero revision counts as 4). The
+    // writer takes the version from the tag itself, which gives the same answer for the tag
+    // that was read (TDRC for a new year frame in version 4, TYER otherwise).
     std::uint8_t tagVersion = 3;
     // Page contents in the code page, indexed like the field bits: title, artist, album,
     // year, genre text ("(17)" or empty), comment, track, composer, original artist,
@@ -67,13 +68,17 @@ struct WriterEnv {
 
 // Rewrites (or, with fieldMask == kRemoveId3v2Tag, removes) the song's ID3v2 tag. Every
 // outcome is told through env.prompts. Returns false on success, true on failure; the bits
-// of the fields written are cleared in fieldMask. The song is replaced atomically: on any
-// failure it is left as it was.
+// of the fields written are cleared in fieldMask (a TCON, COMM or WXXX frame with a
+// non-zero encoding is kept as it was and its bit stays set). The song is replaced whole
+// through a temporary file beside it, so any failure leaves it as it was; only where no
+// temporary file can be made is it rewritten in place, and a failure part-way then leaves
+// its audio and ID3v1 tag without an ID3v2 tag.
 bool WriteId3v2Tag(const Id3v2Edit& edit, std::uint16_t& fieldMask, const WriterEnv& env);
 
 // The pure part: the new tag built from the old one (header included, footer excluded).
 // oldTag is empty when the file has no tag (the 147-byte template is used). fieldMask is
-// updated as by WriteId3v2Tag. nullopt-like failure is reported by ok == false with a reason.
+// updated as by WriteId3v2Tag. ok is false for a tag this writer leaves alone (version other
+// than 3 and 4, unsynchronised 2.4, an extended header it cannot read, a size too large).
 struct Id3v2Build {
     bool ok = false;
     std::vector<std::uint8_t> tag;  // the bytes to put in front of the audio

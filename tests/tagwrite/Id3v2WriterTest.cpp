@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
+#include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
 #include "support/Mp3Builder.h"
 
@@ -407,6 +409,36 @@ TEST(Id3v2BuildTest, RefusesWhatItCannotRead) {
     for (const Bytes& bad : {Bytes("ID3\x02\0\0\0\0\0\0", 10), Bytes("ID3\x05\0\0\0\0\0\0", 10),
                              Bytes("XYZ\x03\0\0\0\0\0\0", 10), Bytes("ID3\x03", 4)}) {
         EXPECT_FALSE(Build(bad, kFieldTitle, EditWith(kFieldTitle, "n")).ok);
+    }
+}
+
+// Hostile bytes: damaged tags never make the builder read or write out of bounds, and what it
+// builds always states its own length.
+TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
+    Id3v2Tag base;
+    base.frames = {TextFrame("TIT2", "title"),
+                   {"COMM", CommBody(0, "jpn", "d", "c")},
+                   {"APIC", Bytes(300, '\x11')},
+                   {"WXXX", WxxxBody(0, "", "u")}};
+    base.padding = 40;
+    std::mt19937 random(99);
+    Id3v2Edit edit;
+    for (std::size_t i = 0; i < kId3v2FieldCount; ++i) edit.values[i] = "v";
+    for (int round = 0; round < 3000; ++round) {
+        base.major = round % 2 ? 3 : 4;
+        base.flags = static_cast<std::uint8_t>(random() & 0xF0);
+        Bytes tag = base.Build();
+        const int flips = 1 + static_cast<int>(random() % 8);
+        for (int f = 0; f < flips; ++f) {
+            tag[10 + random() % (tag.size() - 10)] = static_cast<char>(random());
+        }
+        tag.resize(10 + random() % (tag.size() - 9));
+        const Built b = Build(tag, static_cast<std::uint16_t>(random() & kId3v2AllFields), edit);
+        if (!b.ok) continue;
+        ASSERT_GE(b.tag.size(), 10u);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(b.tag.data());
+        EXPECT_EQ(DecodeSyncsafe(std::span<const std::uint8_t, 4>(p + 6, 4)), b.tag.size() - 10);
+        EXPECT_EQ(b.tag[5] & 0x80, 0);  // never claims unsynchronisation
     }
 }
 
