@@ -1,0 +1,103 @@
+// How long the main window takes to load 999 songs and show them: the drop flow (scan of every
+// file, table and totals), the list lines and the fields, then one paint of the window.
+// A Google Benchmark program on the offscreen platform; not a test.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ScriptedPrompts.h"
+#include "settings/Settings.h"
+#include "support/Mp3Builder.h"
+#include "support/TempDir.h"
+#include "ui/main/ClistDlg.h"
+
+namespace sorrelbox {
+namespace {
+
+constexpr int kSongs = 999;
+
+struct Songs {
+    test::TempDir dir;
+    std::vector<std::string> paths;
+    Songs() {
+        const std::string bytes = test::CbrFile(16000 * 3);  // 3 s at 128 kbit/s
+        for (int i = 0; i < kSongs; ++i) {
+            paths.push_back(dir.Write("song" + std::to_string(i) + ".mp3", bytes));
+        }
+    }
+};
+
+Songs& SharedSongs() {
+    static Songs songs;
+    return songs;
+}
+
+void BM_Load999SongsIntoANewWindow(benchmark::State& state) {
+    Songs& songs = SharedSongs();
+    Settings settings;
+    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
+    for (auto _ : state) {
+        ScriptedPrompts prompts;
+        ClistDlg window(settings, startup, &prompts);
+        window.show();
+        window.LoadDropped(songs.paths);
+        window.repaint();
+        QApplication::processEvents();
+        if (window.table().songCount() != kSongs) state.SkipWithError("not every song loaded");
+    }
+    state.SetItemsProcessed(state.iterations() * kSongs);
+}
+BENCHMARK(BM_Load999SongsIntoANewWindow)->Unit(benchmark::kMillisecond);
+
+// The same into one window, emptied by the new-list command before each load.
+void BM_Load999SongsAgain(benchmark::State& state) {
+    Songs& songs = SharedSongs();
+    Settings settings;
+    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
+    ScriptedPrompts prompts;
+    ClistDlg window(settings, startup, &prompts);
+    window.show();
+    for (auto _ : state) {
+        window.commands().NewList();
+        window.LoadDropped(songs.paths);
+        window.repaint();
+        QApplication::processEvents();
+        if (window.table().songCount() != kSongs) state.SkipWithError("not every song loaded");
+    }
+    state.SetItemsProcessed(state.iterations() * kSongs);
+}
+BENCHMARK(BM_Load999SongsAgain)->Unit(benchmark::kMillisecond);
+
+// Selecting a song: the Show scan, the title read and the field refresh.
+void BM_SelectASong(benchmark::State& state) {
+    Songs& songs = SharedSongs();
+    Settings settings;
+    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
+    ScriptedPrompts prompts;
+    ClistDlg window(settings, startup, &prompts);
+    window.show();
+    window.LoadDropped(songs.paths);
+    int row = 0;
+    for (auto _ : state) {
+        window.SelectRow(row);
+        row = (row + 97) % kSongs;
+    }
+}
+BENCHMARK(BM_SelectASong)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace sorrelbox
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
