@@ -173,19 +173,22 @@ std::optional<std::size_t> V2Index(std::string_view key) {
     return std::nullopt;
 }
 
-// "" (the empty choice) or a decimal code 0-255.
-std::optional<std::optional<std::uint8_t>> ParseGenreArgument(std::string_view text) {
-    if (text.empty()) return std::optional<std::uint8_t>();
+// A genre argument: kEmptyChoice for "", else a decimal code 0-255; nullopt when invalid.
+constexpr int kEmptyChoice = -1;
+std::optional<int> ParseGenreArgument(std::string_view text) {
+    if (text.empty()) return kEmptyChoice;
     unsigned code = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), code);
     if (ec != std::errc() || end != text.data() + text.size() || code > 255) return std::nullopt;
-    return std::optional<std::uint8_t>(static_cast<std::uint8_t>(code));
+    return static_cast<int>(code);
 }
 
 // The genre box line for a code: the first line with it, or line 0 for the empty choice.
-std::optional<int> GenreLine(const GenreList& genres, const std::optional<std::uint8_t>& code) {
-    if (!code) return genres.names().empty() ? std::nullopt : std::optional<int>(0);
-    return genres.FirstLineWithCode(*code);
+std::optional<int> GenreLine(const GenreList& genres, int code) {
+    if (code == kEmptyChoice) {
+        return genres.names().empty() ? std::nullopt : std::optional<int>(0);
+    }
+    return genres.FirstLineWithCode(static_cast<std::uint8_t>(code));
 }
 
 std::optional<std::string> ParseSet(const std::vector<std::string>& args, SetRequest& request,
