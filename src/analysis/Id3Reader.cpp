@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "analysis/FrameSize.h"
 #include "analysis/Id3Text.h"
@@ -312,7 +313,12 @@ SongTags ReadSongTagsFrom(const ByteSource& source, std::uint32_t id3v2Size) {
 std::optional<SongTags> ReadSongTags(std::string_view path, std::uint32_t id3v2Size) {
     const auto file = ReadFile::Open(path);
     if (!file) return std::nullopt;
-    return ReadSongTagsFrom(FileByteSource(*file), id3v2Size);
+    try {
+        return ReadSongTagsFrom(FileByteSource(*file), id3v2Size);
+    } catch (const std::bad_alloc&) {
+        // A tag too large to hold: the load fails rather than the program.
+        return std::nullopt;
+    }
 }
 
 std::optional<std::string> ParseTagTitle(std::span<const std::uint8_t> tag,
