@@ -175,8 +175,7 @@ Id3v1Read ParseId3v1(std::span<const std::uint8_t> last);
 
 // Reads path's tags. id3v2Size comes from the latest scan of the file; 0 means no ID3v2 tag
 // is looked at. nullopt when the file cannot be opened or its tag cannot be held in memory.
-// At most two reads: the tag (bounded
-// by the file size) and the last 128 bytes.
+// At most two reads: the tag (bounded by the file size) and the last 128 bytes.
 std::optional<SongTags> ReadSongTags(std::string_view path, std::uint32_t id3v2Size);
 SongTags ReadSongTagsFrom(const ByteSource& source, std::uint32_t id3v2Size);
 
