@@ -209,9 +209,14 @@ TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
         SCOPED_TRACE(version);
         ScopedCodePage scoped(CodePage(CodePage::Kind::Utf8));
         const std::string path = dir.Write("pic.mp3", test::CbrFile(30000));
-        const ScriptRun made = RunScript(*python_, "make " + Quote(path) + " " + std::to_string(version));
+        const ScriptRun made =
+            RunScript(*python_, "make " + Quote(path) + " " + std::to_string(version));
         ASSERT_EQ(made.status, 0) << made.out;
-        const std::size_t before = test::ReadAll(path).size();
+        const std::string peersFile = test::ReadAll(path);
+        const std::size_t before = peersFile.size();
+        // Nothing to change: not a byte changes.
+        ASSERT_TRUE(Write(path, 0, Id3v2Edit{}));
+        EXPECT_EQ(test::ReadAll(path), peersFile);
 
         Id3v2Edit edit;
         edit.values[Id3v2FieldIndex(kFieldTitle)] = "Edited title";
