@@ -243,6 +243,17 @@ class TagBuilder {
     bool yearIsTdrc_;
 };
 
+// Every frame of a 2.4 tag up to its padding has its own unsynchronisation flag (0x0002).
+bool EveryFrameUnsynchronised(std::span<const std::uint8_t> body, std::size_t pos) {
+    while (pos < body.size() && body[pos] != 0 && body.size() - pos >= kHeaderSize) {
+        if (!(body[pos + 9] & 0x02)) return false;
+        const std::uint32_t size = NextFrameSize(body, pos, 4);
+        if (size > body.size() - pos - kHeaderSize) return false;
+        pos += kHeaderSize + size;
+    }
+    return true;
+}
+
 // The extended header, made true for the tag written: a 2.3 one gets no CRC and the padding
 // size written; a 2.4 one keeps its update and restriction flags and drops a CRC.
 // nullopt when it cannot be understood.
@@ -371,17 +382,21 @@ Id3v2Build BuildId3v2Tag(std::span<const std::uint8_t> oldTag, const Id3v2Edit& 
 
     Bytes resynced;
     std::span<const std::uint8_t> body = oldTag.subspan(kHeaderSize);
-    if (flags & 0x80) {
-        // 2.4 marks unsynchronisation frame by frame as well; such tags are left alone.
-        if (major != 3) return result;
+    const bool unsynchronised = flags & 0x80;
+    if (unsynchronised && major == 3) {
         resynced = Resynchronise(body);
         body = resynced;
-        flags &= 0x7F;
     }
+    flags &= 0x7F;
     std::optional<ExtendedHeader> ext;
     if (flags & 0x40) {
         ext = ParseExtendedHeader(body, major);
         if (!ext) return result;
+    }
+    // A 2.4 tag keeps the scheme in the frames that carry their own flag for it; the tag's
+    // flag can then go. A frame without its own flag is not edited.
+    if (unsynchronised && major == 4 && !EveryFrameUnsynchronised(body, ext ? ext->length : 0)) {
+        return result;
     }
     result.footer = major == 4 && (flags & 0x10);
 

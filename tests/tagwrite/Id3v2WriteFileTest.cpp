@@ -135,7 +135,9 @@ TEST_F(Id3v2WriteFileTest, RefusalsLeaveTheSongUntouched) {
     unsync24.major = 4;
     unsync24.unsynchronise = true;
     unsync24.frames = {TextFrame("TIT2", "t")};
-    Id3v2Tag huge;  // a header claiming 256 MB on a small file
+    Bytes unflagged24 = unsync24.Build();
+    unflagged24[19] = 0;  // the frame lacks its own unsynchronisation flag
+    Id3v2Tag huge;        // a header claiming 256 MB on a small file
     huge.frames = {TextFrame("TIT2", "t")};
     huge.sizeOverride = (1u << 28) - 1;
     struct Case {
@@ -149,8 +151,8 @@ TEST_F(Id3v2WriteFileTest, RefusalsLeaveTheSongUntouched) {
         {"tag changed since it was read", tag + kAudio, tagLength + 1, kFieldTitle, false},
         {"tag appeared since it was read", tag + kAudio, 0, kFieldTitle, false},
         {"tag gone since it was read", kAudio, tagLength, kFieldTitle, false},
-        {"2.4 unsynchronised", unsync24.Build() + kAudio,
-         static_cast<std::uint32_t>(unsync24.Build().size()), kFieldTitle, false},
+        {"2.4 unsynchronised without frame flags", unflagged24 + kAudio,
+         static_cast<std::uint32_t>(unflagged24.size()), kFieldTitle, false},
         {"size past the end", huge.Build() + kAudio, (1u << 28) + 9, kFieldTitle, false},
         {"size past the end, removing", huge.Build() + kAudio, (1u << 28) + 9, kRemoveId3v2Tag,
          true},

@@ -358,10 +358,20 @@ TEST(Id3v2BuildTest, UnsynchronisedTags) {
         Frame("PRIV", Bytes("\xFF\xE0\xFF\x00", 4), false) + Frame("TIT2", Bytes("\0n", 2), false);
     EXPECT_EQ(b3.tag, Header(3, 0, 0, frames.size()) + frames);
 
-    // 2.4 marks it frame by frame: refused.
+    // 2.4 marks it frame by frame as well: those frames keep it, the tag's flag goes.
     Id3v2Tag v4 = v3;
     v4.major = 4;
-    EXPECT_FALSE(Build(v4.Build(), kFieldTitle, EditWith(kFieldTitle, "n")).ok);
+    const Built b4 = Build(v4.Build(), kFieldTitle, EditWith(kFieldTitle, "n"));
+    ASSERT_TRUE(b4.ok);
+    const Bytes frames4 =
+        Frame("PRIV", test::Unsynchronise(Bytes("\xFF\xE0\xFF\x00", 4)), true, 0x0002) +
+        Frame("TIT2", Bytes("\0n", 2), true);
+    EXPECT_EQ(b4.tag, Header(4, 0, 0, frames4.size()) + frames4);
+
+    // A 2.4 frame under the tag's flag without its own is not guessed at.
+    Bytes unflagged = v4.Build();
+    unflagged[19] = 0;  // the PRIV frame's format flags
+    EXPECT_FALSE(Build(unflagged, kFieldTitle, EditWith(kFieldTitle, "n")).ok);
 }
 
 TEST(Id3v2BuildTest, ExtendedHeaderIsCarriedOverAndMadeTrue) {
