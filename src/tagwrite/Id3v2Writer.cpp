@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "analysis/FrameSize.h"
+#include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
@@ -124,11 +125,13 @@ void AppendEncoded(Bytes& out, std::uint8_t encoding, std::string_view text) {
 // Builds the new tag body while walking the old one.
 class TagBuilder {
   public:
-    TagBuilder(const Id3v2Edit& edit, std::uint16_t& fieldMask, std::uint8_t major, bool yearIsTdrc)
+    TagBuilder(const Id3v2Edit& edit, std::uint16_t& fieldMask, const Id3v2Header& header,
+               bool yearIsTdrc)
         : edit_(edit),
           fieldMask_(fieldMask),
           pending_(fieldMask & kId3v2AllFields),
-          major_(major),
+          header_(header),
+          major_(header.major),
           yearIsTdrc_(yearIsTdrc) {}
 
     Bytes out;
@@ -172,7 +175,14 @@ class TagBuilder {
         }
         if (!kind) return false;
         pending_ &= static_cast<std::uint16_t>(~kind->bit);
-        const auto data = frame.subspan(kHeaderSize);
+        // The data as its format flags leave it (group byte, data length, unsynchronisation);
+        // a compressed or encrypted body gives nothing to keep.
+        const Id3v2FrameView view{
+            std::string(id), 0, static_cast<std::uint32_t>(frame.size() - kHeaderSize),
+            static_cast<std::uint16_t>(frame[8] << 8 | frame[9]), frame.subspan(kHeaderSize)};
+        const auto plain = FrameData(view, header_);
+        const std::span<const std::uint8_t> data =
+            plain ? std::span<const std::uint8_t>(*plain) : std::span<const std::uint8_t>();
         const std::uint8_t encoding = data.empty() ? 0 : data[0];
         const bool textOnly =
             kind->bit != kFieldGenre && kind->bit != kFieldComment && kind->bit != kFieldUrl;
@@ -239,6 +249,7 @@ class TagBuilder {
     const Id3v2Edit& edit_;
     std::uint16_t& fieldMask_;
     std::uint16_t pending_;
+    Id3v2Header header_;
     std::uint8_t major_;
     bool yearIsTdrc_;
 };
@@ -401,7 +412,8 @@ Id3v2Build BuildId3v2Tag(std::span<const std::uint8_t> oldTag, const Id3v2Edit& 
     result.footer = major == 4 && (flags & 0x10);
 
     const bool yearIsTdrc = major == 4 || revision != 0;
-    TagBuilder builder(edit, fieldMask, major, yearIsTdrc);
+    const Id3v2Header header{major, revision, oldTag[5], 0};
+    TagBuilder builder(edit, fieldMask, header, yearIsTdrc);
     builder.out.assign(oldTag.begin(), oldTag.begin() + 6);
     builder.out[5] = flags;
     builder.out.insert(builder.out.end(), 4, 0);

@@ -422,6 +422,25 @@ TEST(Id3v2BuildTest, RefusesWhatItCannotRead) {
     }
 }
 
+// Rewriting reads the old frame through its format flags: a data length indicator or group
+// byte is not taken for the encoding byte or the language.
+TEST(Id3v2BuildTest, OldFrameIsReadThroughItsFormatFlags) {
+    Id3v2Tag v4;
+    v4.major = 4;
+    v4.frames = {{"TIT2", Bytes("\0\0\0\x07", 4) + TextBody(1, test::Utf16Le("ab"))}};
+    v4.frames[0].flags = 0x0001;
+    const Built b4 = Build(v4.Build(), kFieldTitle, EditWith(kFieldTitle, "x"));
+    ASSERT_TRUE(b4.ok);
+    EXPECT_EQ(b4.tag.substr(10), Frame("TIT2", Bytes("\x01\xFF\xFEx\0", 5), true));
+
+    Id3v2Tag v3;
+    v3.frames = {{"COMM", Bytes("\x42", 1) + CommBody(0, "eng", "desc", "old")}};
+    v3.frames[0].flags = 0x0020;
+    const Built b3 = Build(v3.Build(), kFieldComment, EditWith(kFieldComment, "new"));
+    ASSERT_TRUE(b3.ok);
+    EXPECT_EQ(b3.tag.substr(10), Frame("COMM", CommBody(0, "eng", "desc", "new"), false));
+}
+
 // Hostile bytes: damaged tags never make the builder read or write out of bounds, and what it
 // builds always states its own length.
 TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
