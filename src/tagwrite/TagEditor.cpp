@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/DisplayFormat.h"
 #include "analysis/Id3Reader.h"
 #include "platform/CodePage.h"
 
@@ -102,6 +103,60 @@ void TagEditor::ShowPage(int tab) {
     if (tab == 0) currentPage = 1;
     if (tab == 1) currentPage = 2;
     focusCode = 0;
+}
+
+ArtistList::AddResult TagEditor::AddArtist(const std::string& artistPath, std::uint8_t kanryoumes,
+                                           Prompts& prompts) {
+    const std::string* text = currentPage == 1   ? &v1.values.artist
+                              : currentPage == 2 ? &v2.values[V2Field::Artist]
+                                                 : nullptr;
+    if (!text) return ArtistList::AddResult::Empty;
+    return artists.Add(*text, artistPath, kanryoumes, prompts);
+}
+
+std::string* TagEditor::FocusedText() {
+    if (focusCode >= 1 && focusCode <= 5 && currentPage == 1) {
+        std::string* fields[] = {&v1.values.title, &v1.values.artist, &v1.values.album,
+                                 &v1.values.year, &v1.values.comment};
+        return fields[focusCode - 1];
+    }
+    if (focusCode >= 10 && focusCode <= 20 && focusCode != 15 && currentPage == 2) {
+        static constexpr V2Field kFields[] = {
+            V2Field::Title,     V2Field::Artist, V2Field::Album,     V2Field::Year,
+            V2Field::Comment,   V2Field::Track,  V2Field::Composer,  V2Field::OrigArtist,
+            V2Field::Copyright, V2Field::Url,    V2Field::EncodedBy,
+        };
+        return &v2.values[kFields[focusCode - 10]];
+    }
+    return nullptr;
+}
+
+bool TagEditor::AppendFocusedFieldToFileName() {
+    if (focusCode == 0) return false;
+    if (focusCode == 6) {
+        if (currentPage == 1) fileNameText += std::to_string(v1.values.track);
+    } else if (focusCode == 15) {
+        if (currentPage == 2) fileNameText += v2.values[V2Field::Track];
+    } else if (const std::string* text = FocusedText()) {
+        fileNameText += *text;
+    }
+    focusCode = 0;
+    return true;
+}
+
+bool TagEditor::AppendFileNameToFocusedField() {
+    // The year fields take no name.
+    if (focusCode == 4 || focusCode == 13) return false;
+    std::string* text = FocusedText();
+    if (!text) return false;
+    *text += fileNameText;
+    return true;
+}
+
+std::array<std::string, 6> FileInfoLines(const SongInfo& info) {
+    return {FileSizeInfoText(info.fileSize),   TagSizeInfoText(info.id3v2Size),
+            PlayingTimeInfoText(info.seconds), StreamInfoText(info),
+            RightsInfoText(info.rightsFlag),   OriginalInfoText(info.originalFlag)};
 }
 
 bool TagEditor::V2FieldEnabled(V2Field f) const {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "analysis/SongInfo.h"
 
 #include "platform/PathStyle.h"
 #include "platform/Prompts.h"
@@ -69,11 +72,33 @@ class TagEditor {
     // tab 0 shows the ID3v1 page, tab 1 the ID3v2 page, anything else neither.
     void ShowPage(int tab);
 
+    // "アーティスト追加": the shown page's artist joins the list and artist.txt (at
+    // artistPath). Nothing happens when it is empty or no page is shown.
+    ArtistList::AddResult AddArtist(const std::string& artistPath, std::uint8_t kanryoumes,
+                                    Prompts& prompts);
+
+    // "追加": the focused field's value (the ID3v1 track as a number) is appended to the
+    // file-name field when the field's page is shown. False when no field had the focus;
+    // otherwise the window moves the focus and caret to the end of the file-name field.
+    bool AppendFocusedFieldToFileName();
+
+    // "ファイル名入力": the file-name field is appended to the focused text field (not the year
+    // or track) when its page is shown. True when it was; the window then focuses that field.
+    bool AppendFileNameToFocusedField();
+
     // What the window enables. A page's fields follow its has box; a genre box also needs the
     // genre list, and the ID3v2 genre, comment and URL stay locked for a frame not taken over.
     bool V1FieldEnabled() const { return v1.hasBox; }
     bool V1GenreEnabled() const { return v1.hasBox && !genres.genreListMissing(); }
     bool V2FieldEnabled(V2Field f) const;
+
+  private:
+    // The text field behind a focus code on the page shown, or nullptr.
+    std::string* FocusedText();
 };
+
+// The six file-information lines of the ID3v1 page: file size, ID3v2 tag size, playing
+// time, stream, copyright and original.
+std::array<std::string, 6> FileInfoLines(const SongInfo& info);
 
 }  // namespace sorrelbox
