@@ -1,9 +1,15 @@
+#include <algorithm>
 #include <ostream>
+#include <span>
+#include <vector>
 
 #include "Commands.h"
 #include "Json.h"
+#include "analysis/ByteSource.h"
 #include "analysis/Id3Reader.h"
+#include "analysis/MpegScan.h"
 #include "analysis/SongTable.h"
+#include "platform/FileOps.h"
 #include "platform/PathStyle.h"
 
 namespace sorrelbox::cli {
@@ -15,19 +21,76 @@ constexpr const char* kScanUsage =
     "  fileSize, id3v2Size, bitRate, sampleRate, channelMode, rightsFlag, originalFlag,\n"
     "  listEntry, timeText, sizeText, bitRateText, title\n";
 
-// The file as loading adds it (Add scan) and as the selection shows it (Show scan).
+// Serves reads from the bytes earlier reads brought in and reads only what is missing, so
+// the scan and the title share one open file and read each byte once: the search window
+// after a small tag mostly lies in the first block already.
+class RememberingSource : public ByteSource {
+  public:
+    explicit RememberingSource(const ByteSource& inner) : inner_(inner), size_(inner.size()) {}
+    std::uint64_t size() const override { return size_; }
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const override {
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            const Block* from = nullptr;
+            for (const Block& block : blocks_) {
+                if (offset >= block.offset && offset < block.offset + block.bytes.size()) {
+                    from = &block;
+                    break;
+                }
+            }
+            if (!from) break;
+            const std::size_t at = static_cast<std::size_t>(offset - from->offset);
+            const std::size_t n = std::min(buffer.size() - done, from->bytes.size() - at);
+            std::copy_n(from->bytes.begin() + static_cast<std::ptrdiff_t>(at), n,
+                        buffer.begin() + static_cast<std::ptrdiff_t>(done));
+            done += n;
+            offset += n;
+        }
+        if (done == buffer.size() || offset >= size_) return done;
+        const std::size_t n = inner_.ReadAt(offset, buffer.subspan(done));
+        const auto first = buffer.begin() + static_cast<std::ptrdiff_t>(done);
+        blocks_.push_back(
+            {offset, std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(n))});
+        return done + n;
+    }
+
+  private:
+    struct Block {
+        std::uint64_t offset;
+        std::vector<std::uint8_t> bytes;
+    };
+    const ByteSource& inner_;
+    std::uint64_t size_;
+    mutable std::vector<Block> blocks_;
+};
+
+// The file as loading adds it (Add scan) and as the selection shows it (Show scan). The file is
+// opened once: the Show scan of an unchanged file measures what the Add scan measured, so its
+// texts come from the same record, and the title is read from the same bytes.
 JsonObject ScanOne(const std::string& path, ScanResult* result) {
     SongTable table;
-    *result = table.ScanMpegFile(path, ScanMode::Add);
     std::string listEntry;
     std::string title;
-    if (*result == ScanResult::ScanOk) {
-        table.Append(path);
-        listEntry = table.entries().back();
-        *result = table.ScanMpegFile(path, ScanMode::Show);
+    if (const auto file = ReadFile::Open(path)) {
+        const FileByteSource fileSource(*file);
+        const RememberingSource source(fileSource);
+        *result = ScanMpegSource(source, table.info());
         if (*result == ScanResult::ScanOk) {
-            title = ReadDisplayTitle(path, table.info().id3v2Size, table.style());
+            table.ApplyScanMode(ScanMode::Add);
+            table.Append(path);
+            listEntry = table.entries().back();
+            table.ApplyScanMode(ScanMode::Show);
+            std::vector<std::uint8_t> tag;
+            const std::uint32_t id3v2Size = table.info().id3v2Size;
+            if (id3v2Size != 0)
+                tag = source.ReadRange(0, kId3v2HeaderSize + std::uint64_t{id3v2Size});
+            std::vector<std::uint8_t> last;
+            if (source.size() >= kId3v1Size)
+                last = source.ReadRange(source.size() - kId3v1Size, kId3v1Size);
+            title = ParseTagTitle(tag, last).value_or(std::string(FileNameOf(path, table.style())));
         }
+    } else {
+        *result = ScanResult::ScanOpenFailed;
     }
     const bool ok = *result == ScanResult::ScanOk;
     const SongInfo& info = table.info();
