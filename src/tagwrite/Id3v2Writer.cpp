@@ -454,7 +454,10 @@ bool WriteId3v2Tag(const Id3v2Edit& edit, std::uint16_t& fieldMask, const Writer
         source->ReadAt(0, header) == kHeaderSize && std::memcmp(header, "ID3", 3) == 0;
     const std::uint64_t tagLength =
         hasTag ? Syncsafe32(header + 6) + std::uint64_t{kHeaderSize} : 0;
-    if (tagLength != edit.oldTagLength || tagLength > source->size() || (removing && !hasTag)) {
+    // A bare header (size 0) counts as no tag for the editor; the new frames go into it.
+    const bool bareHeader = edit.oldTagLength == 0 && tagLength == kHeaderSize && !removing;
+    if ((tagLength != edit.oldTagLength && !bareHeader) || tagLength > source->size() ||
+        (removing && !hasTag)) {
         ShowError(env, kCannotEdit);
         return true;
     }

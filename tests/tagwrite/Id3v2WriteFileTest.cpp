@@ -233,6 +233,16 @@ TEST_F(Id3v2WriteFileTest, FooterIsRewrittenToMatch) {
     EXPECT_EQ(after.substr(newTag + 10), kAudio);
 }
 
+TEST_F(Id3v2WriteFileTest, BareHeaderTakesTheNewFrames) {
+    const std::string path = dir.Write("a.mp3", Bytes("ID3\x04\0\0\0\0\0\0", 10) + kAudio);
+    Id3v2Edit edit = EditOf(path, 0);  // the scan counts a tag of size 0 as none
+    edit.values[0] = "abc";
+    std::uint16_t mask = kFieldTitle;
+    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_EQ(test::ReadAll(path), Bytes("ID3\x04\0\0\0\0\0\x0E", 10) + "TIT2" +
+                                       Bytes("\0\0\0\x04\0\0\0abc", 10) + kAudio);
+}
+
 // Without a temporary file (the folder takes no new entries), the song is rewritten in place.
 TEST_F(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
     const std::string path = dir.Write("a.mp3", SampleTag() + kAudio);
