@@ -59,6 +59,7 @@ class ClistDlg : public QDialog {
     void ConnectCommands();
     void RunLoad(const std::function<void()>& load);
     void OnListSelection();
+    int SelectedRow() const;
     void OpenSettings();
     void OpenManual();
     // Pushes list lines, selection and field texts into the widgets.

@@ -149,6 +149,8 @@ class ClistDlgTest : public QObject {
         QCOMPARE(window->windowTitle(), Q("sorrelbox"));
         QCOMPARE(window->minimumSize(), window->maximumSize());  // fixed size
         QVERIFY(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(List()));
         const struct {
             int number;
             const char* label;
@@ -217,6 +219,13 @@ class ClistDlgTest : public QObject {
         QTRY_COMPARE(Edit(1003)->text(), Q("0：20"));
         QCOMPARE(Edit(1004)->text(), Q("0.3MB"));
         QCOMPARE(Edit(1005)->text(), Q("128kbps"));
+        QCOMPARE(Edit(1006)->text(), Q("b.mp3"));
+
+        // Ctrl+click cannot empty the selection of the single-selection list.
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          List()->visualItemRect(List()->item(1)).center());
+        QTRY_VERIFY(List()->item(1)->isSelected());
+        QCOMPARE(window->commands().selection(), 1);
         QCOMPARE(Edit(1006)->text(), Q("b.mp3"));
 
         std::filesystem::remove(dir->File("a.mp3"));
