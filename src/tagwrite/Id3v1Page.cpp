@@ -122,6 +122,18 @@ bool Id3v1Page::CollectId3v1(const GenreList& genres, bool manifestPresent) {
     return true;
 }
 
+bool Id3v1Page::ReadFields(const Id3v1Values& texts, std::string_view trackText, Prompts& prompts) {
+    const auto track = ParseTrack(trackText);
+    if (!track) {
+        prompts.ShowMessage(CpText("Please enter an integer."), CpText("エラー"),
+                            MessageIcon::Warning);
+        return false;
+    }
+    values = texts;
+    values.track = *track;
+    return true;
+}
+
 std::optional<std::int16_t> Id3v1Page::ParseTrack(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);

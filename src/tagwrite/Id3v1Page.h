@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Prompts.h"
 #include "tagwrite/GenreList.h"
 #include "tagwrite/Id3v1Writer.h"
 
@@ -67,6 +68,10 @@ class Id3v1Page {
     // True when the stored genre byte has no line in the genre box: it is kept unless the
     // user picks a genre.
     bool genreUnlisted() const { return genreUnlisted_; }
+
+    // The field exchange: the window's texts into values. A track that is not a whole number
+    // is refused with "Please enter an integer." and leaves every value as it was.
+    bool ReadFields(const Id3v1Values& texts, std::string_view trackText, Prompts& prompts);
 
     // The track field's text as a number: a whole number that fits 16 bits, or nullopt
     // ("Please enter an integer.").

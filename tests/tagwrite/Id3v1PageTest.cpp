@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/CodePage.h"
+#include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/Id3v1Page.h"
@@ -242,6 +243,30 @@ TEST(Id3v1PageTest, ParseTrack) {
     for (const char* bad : {"", "x", "1.5", "32768", "7a", "--1"}) {
         EXPECT_EQ(Id3v1Page::ParseTrack(bad), std::nullopt) << bad;
     }
+}
+
+}  // namespace
+}  // namespace sorrelbox
+
+namespace sorrelbox {
+namespace {
+
+TEST(Id3v1PageTest, FieldExchangeRefusesANonIntegerTrack) {
+    ScopedCodePage utf8(kUtf8);
+    Id3v1Page page;
+    page.values.title = "Before";
+    Id3v1Values typed;
+    typed.title = "After";
+    typed.genreLine = 3;
+    ScriptedPrompts prompts;
+    EXPECT_FALSE(page.ReadFields(typed, "12a", prompts));
+    EXPECT_EQ(page.values.title, "Before");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Please enter an integer.");
+    EXPECT_TRUE(page.ReadFields(typed, "12", prompts));
+    EXPECT_EQ(page.values.title, "After");
+    EXPECT_EQ(page.values.genreLine, 3);
+    EXPECT_EQ(page.values.track, 12);
 }
 
 }  // namespace

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <string>
@@ -114,6 +119,33 @@ TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));  // never created
+}
+
+}  // namespace
+}  // namespace sorrelbox
+
+namespace sorrelbox {
+namespace {
+
+// A write that the system cuts short (here: a file-size limit 50 bytes above the file)
+// leaves the file as it was, not with part of a tag behind the audio.
+TEST_F(Id3v1WriterTest, ShortAppendIsCutBack) {
+    const std::string path = dir.Write("song.mp3", audio);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{audio.size() + 50, audio.size() + 50};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ScriptedPrompts quiet;
+        const auto result = WriteId3v1Tag(path, SampleImage(), false, 1, quiet);
+        ::_exit(result == Id3v1WriteResult::Failed && quiet.messages.size() == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(test::ReadAll(path), audio);
 }
 
 }  // namespace
