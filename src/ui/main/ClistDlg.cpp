@@ -58,13 +58,16 @@ ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prom
     InitGuiResources();
     ui_->setupUi(this);
     layout()->setMenuBar(ui_->menu129);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // A top-level window rather than a dialog, so window managers offer to minimise it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/sorrelbox/sorrelbox.png")));
     setAcceptDrops(true);
     UseAligningFont(ui_->list1007);
     ConnectCommands();
     Refresh();
+    ui_->list1007->setFocus();
 }
 
 ClistDlg::~ClistDlg() = default;
@@ -97,8 +100,8 @@ void ClistDlg::ConnectCommands() {
     on(ui_->action32781, [c] { c->Delete(); });
 
     // Queued, so the flow (which may ask and rebuild the list) runs after the list has
-    // finished handling the click or key.
-    // The selection, not the current row: focus alone makes a row current without selecting it.
+    // finished handling the click or key. The selection, not the current row, is followed:
+    // focus alone makes a row current without selecting it.
     connect(ui_->list1007, &QListWidget::itemSelectionChanged, this, &ClistDlg::OnListSelection,
             Qt::QueuedConnection);
     // A click on the entry that is already selected completes a pending move too.
@@ -115,15 +118,25 @@ void ClistDlg::RunLoad(const std::function<void()>& load) {
     load();
 }
 
-void ClistDlg::OnListSelection() {
+int ClistDlg::SelectedRow() const {
     const QList<QListWidgetItem*> selected = ui_->list1007->selectedItems();
-    const int row = selected.isEmpty() ? -1 : ui_->list1007->row(selected.front());
+    return selected.isEmpty() ? -1 : ui_->list1007->row(selected.front());
+}
+
+void ClistDlg::OnListSelection() {
+    const int row = SelectedRow();
+    // A single-selection list is never emptied by the user (Ctrl+click would): keep the entry.
+    if (row < 0 && commands_->selection() >= 0) {
+        Refresh();
+        return;
+    }
     commands_->SelectionChanged(row);
     Refresh();
 }
 
 void ClistDlg::SelectionChange() {
-    OnListSelection();
+    commands_->SelectionChanged(SelectedRow());
+    Refresh();
 }
 
 void ClistDlg::SelectRow(int row) {
@@ -136,7 +149,7 @@ void ClistDlg::SelectRow(int row) {
             ui_->list1007->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
         }
     }
-    OnListSelection();
+    SelectionChange();
 }
 
 void ClistDlg::LoadDropped(const std::vector<std::string>& paths) {
@@ -180,7 +193,8 @@ void ClistDlg::Refresh() {
     if (selection < 0) {
         list->setCurrentRow(-1);
         list->clearSelection();
-    } else if (list->currentRow() != selection || !list->item(selection)->isSelected()) {
+    } else if (selection < list->count() &&
+               (list->currentRow() != selection || !list->item(selection)->isSelected())) {
         list->setCurrentRow(selection, QItemSelectionModel::ClearAndSelect);
     }
 
