@@ -266,3 +266,32 @@ TEST_F(TagCommandTest, ManifestCutsAtCharacterBoundaries) {
 
 }  // namespace
 }  // namespace sorrelbox
+
+namespace sorrelbox {
+namespace {
+
+// In code page CP932 the texts are Shift-JIS in the file and UTF-8 in the JSON and on the
+// command line; a UTF-16 frame is shown converted and rewritten as UTF-16.
+TEST_F(TagCommandTest, ShiftJisAndUtf16InCodePage932) {
+    ScopedCodePage cp932(kCp932);
+    Id3v2Tag tag;
+    tag.frames = {TextFrame("TIT2", "\x82\xA0\x82\xA2"),  // あい in Shift-JIS
+                  TextFrame("TPE1", test::Utf16Le("ユニ"), 1)};
+    dir.Write("song.mp3", tag.Build() + audio);
+    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_NE(out_.find("\"title\":\"あい\",\"artist\":\"ユニ\""), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"utf16\":[\"artist\"]"), std::string::npos) << out_;
+
+    ASSERT_EQ(Tag({"set", "song.mp3", "--v2", "artist=ユニコード", "--v2", "title=うえ"}), 0);
+    const Bytes after = Read("song.mp3");
+    EXPECT_NE(after.find(Bytes("TIT2\x00\x00\x00\x05\x00\x00\x00\x82\xA4\x82\xA6", 15)),
+              Bytes::npos);
+    EXPECT_NE(
+        after.find("TPE1" + Bytes("\x00\x00\x00\x0D\x00\x00\x01", 7) + test::Utf16Le("ユニコード")),
+        Bytes::npos);
+    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_NE(out_.find("\"title\":\"うえ\",\"artist\":\"ユニコード\""), std::string::npos) << out_;
+}
+
+}  // namespace
+}  // namespace sorrelbox
