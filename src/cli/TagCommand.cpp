@@ -306,6 +306,13 @@ int RunSet(const std::vector<std::string>& args, std::ostream& err) {
     if (!file) return Usage(err, problem);
     Session session;
     if (!OpenSession(session, *file, err)) return 1;
+    // The editor only ever opens on a song of the list, and the list takes only files whose
+    // scan succeeds: anything else is not written to.
+    if (session.scan != ScanResult::ScanOk) {
+        err << "sorrelbox-cli tag: not an MP3 file the song list would take (scan result "
+            << static_cast<int>(session.scan) << "): " << *file << "\n";
+        return 1;
+    }
     TagEditor editor = OpenEditor(session);
     if (!editor.LoadSong(session.table.info().id3v2Size, session.prompts, session.table.style())) {
         return 1;

@@ -295,3 +295,20 @@ TEST_F(TagCommandTest, ShiftJisAndUtf16InCodePage932) {
 
 }  // namespace
 }  // namespace sorrelbox
+
+namespace sorrelbox {
+namespace {
+
+TEST_F(TagCommandTest, SetRefusesFilesTheListWouldNotTake) {
+    dir.Write("notes.mp3", std::string(3000, 'x'));
+    EXPECT_EQ(Tag({"set", "notes.mp3", "--v1", "title=x"}), 1);
+    EXPECT_EQ(Read("notes.mp3"), std::string(3000, 'x'));
+    EXPECT_EQ(Tag({"set", "missing.mp3", "--v1", "title=x"}), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));
+    // Showing is harmless and still reads what tags there are.
+    EXPECT_EQ(Tag({"show", "notes.mp3"}), 0);
+    EXPECT_NE(out_.find("\"result\":2"), std::string::npos) << out_;
+}
+
+}  // namespace
+}  // namespace sorrelbox
