@@ -13,6 +13,7 @@
 #include "platform/FileOps.h"
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
+#include "tagwrite/RenameSong.h"
 #include "tagwrite/TagEditor.h"
 #include "tagwrite/TagUpdate.h"
 
@@ -76,7 +77,8 @@ bool OpenSession(Session& session, const std::string& fileArgument, std::ostream
     // The song as the main window holds it: in the table, selected, its scan in SongInfo.
     session.scan = session.table.ScanMpegFile(session.path, ScanMode::Quiet);
     session.table.AppendEntry(session.path,
-                              std::string(FileNameOf(session.path, session.table.style())));
+                              SongListEntry(session.table.info().seconds,
+                                            FileNameOf(session.path, session.table.style())));
     return true;
 }
 
