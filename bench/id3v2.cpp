@@ -78,6 +78,23 @@ void BufferedCopy(benchmark::State& state) {
 }
 BENCHMARK(BufferedCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The least any safe rewrite of the song does: a flushed copy renamed over a file.
+void CopyAndReplace(benchmark::State& state) {
+    const Song& song = TenMegabyteSong();
+    const std::string copy = song.dir.File("copy.mp3");
+    const std::string temp = song.dir.File("copy.tmp");
+    for (auto _ : state) {
+        std::filesystem::copy_file(song.path, temp,
+                                   std::filesystem::copy_options::overwrite_existing);
+        const int fd = ::open(temp.c_str(), O_RDONLY);
+        ::fsync(fd);
+        ::close(fd);
+        std::filesystem::rename(temp, copy);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kSongSize));
+}
+BENCHMARK(CopyAndReplace)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void RewriteTag(benchmark::State& state) {
     const Song& song = TenMegabyteSong();
     ScriptedPrompts prompts;

@@ -422,6 +422,23 @@ TEST(Id3v2BuildTest, RefusesWhatItCannotRead) {
     }
 }
 
+TEST(Id3v2BuildTest, EmptyFrameIsAFrameNotPadding) {
+    Id3v2Tag old;
+    old.frames = {{"TIT2", ""}, TextFrame("TPE1", "a")};
+    old.padding = 5;
+    const Built b = Build(old.Build(), kFieldTitle | kFieldAlbum, [] {
+        Id3v2Edit e;
+        e.values[0] = "t";
+        e.values[2] = "b";
+        return e;
+    }());
+    ASSERT_TRUE(b.ok);
+    const Bytes frames = Frame("TIT2", Bytes("\0t", 2), false) +
+                         Frame("TPE1", Bytes("\0a", 2), false) +
+                         Frame("TALB", Bytes("\0b", 2), false) + Bytes(5, '\0');
+    EXPECT_EQ(b.tag, Header(3, 0, 0, frames.size()) + frames);
+}
+
 // Rewriting reads the old frame through its format flags: a data length indicator or group
 // byte is not taken for the encoding byte or the language.
 TEST(Id3v2BuildTest, OldFrameIsReadThroughItsFormatFlags) {
