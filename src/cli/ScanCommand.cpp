@@ -47,14 +47,21 @@ class RememberingSource : public ByteSource {
             offset += n;
         }
         if (done == buffer.size() || offset >= size_) return done;
-        const std::size_t n = inner_.ReadAt(offset, buffer.subspan(done));
-        const auto first = buffer.begin() + static_cast<std::ptrdiff_t>(done);
-        blocks_.push_back(
-            {offset, std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(n))});
+        // The head of the file in one read: the tag header, a tag of a few KiB and the
+        // search window after it, which would otherwise take a second read.
+        std::size_t want = buffer.size() - done;
+        if (offset == 0) want = std::max(want, kHeadBytes);
+        want = static_cast<std::size_t>(std::min<std::uint64_t>(want, size_ - offset));
+        std::vector<std::uint8_t> bytes(want);
+        bytes.resize(inner_.ReadAt(offset, bytes));
+        const std::size_t n = std::min(bytes.size(), buffer.size() - done);
+        std::copy_n(bytes.begin(), n, buffer.begin() + static_cast<std::ptrdiff_t>(done));
+        blocks_.push_back({offset, std::move(bytes)});
         return done + n;
     }
 
   private:
+    static constexpr std::size_t kHeadBytes = 8192;
     struct Block {
         std::uint64_t offset;
         std::vector<std::uint8_t> bytes;

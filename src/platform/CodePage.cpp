@@ -291,7 +291,19 @@ std::string CodePage::FromUtf16(std::u16string_view s) const {
     return out;
 }
 
+// ASCII is the same bytes in both code pages and in UTF-8; most paths and tags are ASCII, so
+// the conversions at the edges skip the round trip for them.
+namespace {
+bool IsAscii(std::string_view s) {
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+}  // namespace
+
 std::string CodePage::ToUtf8(std::string_view s) const {
+    if (IsAscii(s)) return std::string(s);
     if (kind_ == Kind::Utf8) return Utf16ToUtf8(Utf8ToUtf16(s));
     std::string out;
     Convert("UTF-8", "CP932", s, out, kReplacementUtf8, false, SkipOneByte);
@@ -299,6 +311,7 @@ std::string CodePage::ToUtf8(std::string_view s) const {
 }
 
 std::string CodePage::FromUtf8(std::string_view s) const {
+    if (IsAscii(s)) return std::string(s);
     if (kind_ == Kind::Utf8) return Utf16ToUtf8(Utf8ToUtf16(s));
     std::string out;
     Convert("CP932", "UTF-8", s, out, "?", false, SkipUtf8Char);
@@ -306,6 +319,7 @@ std::string CodePage::FromUtf8(std::string_view s) const {
 }
 
 std::optional<std::string> CodePage::ToUtf8Strict(std::string_view s) const {
+    if (IsAscii(s)) return std::string(s);
     if (kind_ == Kind::Utf8) {
         bool lossless = true;
         Utf8ToUtf16(s, &lossless);
@@ -318,6 +332,7 @@ std::optional<std::string> CodePage::ToUtf8Strict(std::string_view s) const {
 }
 
 std::optional<std::string> CodePage::FromUtf8Strict(std::string_view s) const {
+    if (IsAscii(s)) return std::string(s);
     bool lossless = true;
     Utf8ToUtf16(s, &lossless);
     if (!lossless) return std::nullopt;
