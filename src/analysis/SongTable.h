@@ -14,7 +14,7 @@ namespace sorrelbox {
 // totals and the texts the main window shows. Totals change only step by step, by the scans
 // in Add and Remove mode; they are never recomputed from the table.
 class SongTable {
-public:
+  public:
     explicit SongTable(PathStyle style = NativePathStyle());
 
     // Scans path into info() and, on ScanOk and a mode other than Quiet, applies the mode.
@@ -58,7 +58,7 @@ public:
     void setSizeText(std::string text) { sizeText_ = std::move(text); }
     void setBitRateText(std::string text) { bitRateText_ = std::move(text); }
 
-private:
+  private:
     PathStyle style_;
     std::vector<std::string> songPaths_;
     std::vector<std::string> entries_;
