@@ -12,6 +12,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 namespace sorrelbox {
@@ -29,9 +30,8 @@ const Song& TenMegabyteSong() {
     static Song* song = [] {
         auto* s = new Song;
         test::Id3v2Tag tag;
-        tag.frames = {test::TextFrame("TIT2", "AAAA"),
-                      test::TextFrame("TPE1", "Artist"),
-                      {"APIC", std::string(40000, '\x42')}};
+        tag.frames = {test::TextFrame("TIT2", "AAAA"), test::TextFrame("TPE1", "Artist"),
+                      test::RawFrame("APIC", std::string(40000, '\x42'))};
         tag.padding = 1024;
         const std::string tagBytes = tag.Build();
         s->tagLength = static_cast<std::uint32_t>(tagBytes.size());

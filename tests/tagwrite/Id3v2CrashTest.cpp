@@ -15,6 +15,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 // A writer killed or failing at any point leaves the song whole: the old file or the new one.
@@ -138,7 +139,7 @@ TEST(Id3v2CrashTest, WriteFailingAtAnyByteLeavesTheSongUntouched) {
 // and ID3v1 tag at the start, without an ID3v2 tag, and the recovery message.
 TEST(Id3v2CrashTest, InPlaceFailureRecoversTheAudio) {
     test::TempDir dir;
-    const Bytes rest = test::CbrFile(100000) + test::Id3v1Tag{.title = "v1"}.Build();
+    const Bytes rest = test::CbrFile(100000) + test::Id3v1WithTitle("v1").Build();
     const Bytes tag = TagWithTitle("old");
     const std::string path = dir.Write("song.mp3", tag + rest);
     const std::string folder = dir.path().string();

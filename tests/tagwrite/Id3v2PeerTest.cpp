@@ -13,6 +13,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 // Other software reads the tags we write, and we edit tags other software wrote: mutagen
@@ -24,6 +25,7 @@ namespace {
 
 using test::Bytes;
 using test::Id3v2Tag;
+using test::RawFrame;
 
 const std::filesystem::path kScript =
     std::filesystem::path(__FILE__).parent_path() / "peers" / "id3v2_peers.py";
@@ -175,9 +177,9 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
                                    "TCOM", "TOPE", "TCOP", "TENC"}) {
                 old.frames.push_back(test::TextFrame(id, oldText, enc));
             }
-            old.frames.push_back({"TCON", test::TextBody(0, "(1)")});
-            old.frames.push_back({"COMM", test::CommBody(0, "jpn", "", "old")});
-            old.frames.push_back({"WXXX", test::WxxxBody(0, "", "http://old/")});
+            old.frames.push_back(RawFrame("TCON", test::TextBody(0, "(1)")));
+            old.frames.push_back(RawFrame("COMM", test::CommBody(0, "jpn", "", "old")));
+            old.frames.push_back(RawFrame("WXXX", test::WxxxBody(0, "", "http://old/")));
             old.padding = 200;
             file = old.Build();
         }

@@ -8,6 +8,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 // Written, then read back by the tag editor's reader: the same values.
@@ -18,6 +19,7 @@ namespace {
 using test::Bytes;
 using test::Id3v2Frame;
 using test::Id3v2Tag;
+using test::RawFrame;
 
 std::uint32_t Id3v2SizeOf(const std::string& path) {
     SongInfo info;
@@ -68,8 +70,8 @@ TEST(Id3v2RoundTripTest, WrittenValuesReadBackTheSame) {
                             test::TextFrame(id, encoding == 1 ? test::Utf16Le("old") : Bytes("old"),
                                             static_cast<std::uint8_t>(encoding)));
                     }
-                    old.frames.push_back({"APIC", Bytes(3000, '\x5A')});
-                    old.frames.push_back({"COMM", test::CommBody(0, "eng", "d", "old")});
+                    old.frames.push_back(RawFrame("APIC", Bytes(3000, '\x5A')));
+                    old.frames.push_back(RawFrame("COMM", test::CommBody(0, "eng", "d", "old")));
                     old.padding = 100;
                     file = old.Build();
                 }

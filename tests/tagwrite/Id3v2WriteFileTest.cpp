@@ -10,6 +10,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 // WriteId3v2Tag on files: messages, backup, removal, refusals that leave the song as it was.
@@ -58,7 +59,7 @@ Bytes SampleTag() {
 }
 
 TEST_F(Id3v2WriteFileTest, NewTagGoesInFrontOfTheAudio) {
-    const test::Id3v1Tag v1{.title = "v1"};
+    const test::Id3v1Tag v1 = test::Id3v1WithTitle("v1");
     const std::string path = dir.Write("a.mp3", kAudio + v1.Build());
     Id3v2Edit edit = EditOf(path, 0);
     edit.values[0] = "abc";
@@ -76,7 +77,7 @@ TEST_F(Id3v2WriteFileTest, NewTagGoesInFrontOfTheAudio) {
 
 TEST_F(Id3v2WriteFileTest, RemovalKeepsAudioAndId3v1) {
     const Bytes tag = SampleTag();
-    const Bytes rest = kAudio + test::Id3v1Tag{.title = "v1"}.Build();
+    const Bytes rest = kAudio + test::Id3v1WithTitle("v1").Build();
     const std::string path = dir.Write("a.mp3", tag + rest);
     std::uint16_t mask = kRemoveId3v2Tag;
     EXPECT_FALSE(WriteId3v2Tag(EditOf(path, static_cast<std::uint32_t>(tag.size())), mask, env));
@@ -110,7 +111,9 @@ TEST_F(Id3v2WriteFileTest, BackupHoldsTheSongAsItWas) {
         EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
         EXPECT_NE(test::ReadAll(path), before);
         EXPECT_EQ(std::filesystem::exists(dir.File("backup.mp3")), backup == 1);
-        if (backup == 1) EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
+        if (backup == 1) {
+            EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
 #include "support/Mp3Builder.h"
+#include "tagwrite/Id3v2TestSupport.h"
 
 // The tag built from an old tag, byte for byte. Fixtures are made with Mp3Builder; sizes in
 // the expected bytes are spelled out.
@@ -19,6 +20,7 @@ using test::Bytes;
 using test::CommBody;
 using test::Id3v2Frame;
 using test::Id3v2Tag;
+using test::RawFrame;
 using test::TextBody;
 using test::TextFrame;
 using test::WxxxBody;
@@ -115,7 +117,7 @@ TEST(Id3v2BuildTest, NewFrameGoesBeforeThePaddingWhichStaysWhole) {
 
 TEST(Id3v2BuildTest, NewFramesFollowTheLastFrameWithoutPaddingInTableOrder) {
     Id3v2Tag old;
-    old.frames = {TextFrame("TIT2", "x"), {"PRIV", Bytes("own\0data", 8)}};
+    old.frames = {TextFrame("TIT2", "x"), RawFrame("PRIV", Bytes("own\0data", 8))};
     const Built b = Build(old.Build(), kFieldUrl | kFieldArtist | kFieldComment, [] {
         Id3v2Edit e;
         e.values[Id3v2FieldIndex(kFieldUrl)] = "http://u";
@@ -133,8 +135,8 @@ TEST(Id3v2BuildTest, NewFramesFollowTheLastFrameWithoutPaddingInTableOrder) {
 
 TEST(Id3v2BuildTest, OnlyTheFirstCommIsRewrittenKeepingLanguageAndDescription) {
     Id3v2Tag old;
-    old.frames = {{"COMM", CommBody(0, "eng", "desc", "old one")},
-                  {"COMM", CommBody(0, "deu", "", "second")}};
+    old.frames = {RawFrame("COMM", CommBody(0, "eng", "desc", "old one")),
+                  RawFrame("COMM", CommBody(0, "deu", "", "second"))};
     const Built b = Build(old.Build(), kFieldComment, EditWith(kFieldComment, "new"));
     ASSERT_TRUE(b.ok);
     const Bytes frames = Frame("COMM", Bytes("\0engdesc\0new", 12), false) +
@@ -227,7 +229,7 @@ TEST(Id3v2BuildTest, RewrittenTextFrameKeepsItsEncoding) {
     for (const Case& c : cases) {
         Id3v2Tag old;
         old.major = 4;
-        old.frames = {{"TIT2", TextBody(c.encoding, "whatever\0")}};
+        old.frames = {RawFrame("TIT2", TextBody(c.encoding, "whatever\0"))};
         const Built b = Build(old.Build(), kFieldTitle, EditWith(kFieldTitle, c.value));
         ASSERT_TRUE(b.ok);
         const Bytes frames = Frame("TIT2", c.body, true);
@@ -238,9 +240,10 @@ TEST(Id3v2BuildTest, RewrittenTextFrameKeepsItsEncoding) {
 TEST(Id3v2BuildTest, GenreCommentAndUrlInUtf16AreOnlyCarriedOver) {
     Id3v2Tag old;
     old.frames = {
-        {"TCON", TextBody(1, test::Utf16Le("(17)"))},
-        {"COMM", Bytes("\x01jpn", 4) + test::Utf16Le("") + Bytes(2, '\0') + test::Utf16Le("c")},
-        {"WXXX", Bytes("\x01", 1) + test::Utf16Le("") + Bytes(2, '\0') + "http://x"}};
+        RawFrame("TCON", TextBody(1, test::Utf16Le("(17)"))),
+        RawFrame("COMM",
+                 Bytes("\x01jpn", 4) + test::Utf16Le("") + Bytes(2, '\0') + test::Utf16Le("c")),
+        RawFrame("WXXX", Bytes("\x01", 1) + test::Utf16Le("") + Bytes(2, '\0') + "http://x")};
     const Bytes oldTag = old.Build();
     Id3v2Edit edit;
     edit.values[Id3v2FieldIndex(kFieldGenre)] = "(3)";
@@ -275,12 +278,13 @@ TEST(Id3v2BuildTest, WalkFindsFramesAfterFramesOfEveryForm) {
         Id3v2Frame before;
     };
     const Case cases[] = {
-        {"2.3 plain 300", 3, {"APIC", Bytes(300, '\x11')}},
-        {"2.3 written syncsafe 300", 3, {"APIC", Bytes(300, '\x11'), test::SizeForm::Syncsafe}},
-        {"2.4 syncsafe 300", 4, {"APIC", Bytes(300, '\x11')}},
-        {"2.4 written plain 300", 4, {"APIC", Bytes(300, '\x11'), test::SizeForm::Plain}},
-        {"2.3 size 00 00 01 FF is a frame", 3, {"PRIV", Bytes(0x1FF, '\x22')}},
-        {"empty frame", 3, {"TPE1", ""}},
+        {"2.3 plain 300", 3, RawFrame("APIC", Bytes(300, '\x11'))},
+        {"2.3 written syncsafe 300", 3,
+         RawFrame("APIC", Bytes(300, '\x11'), test::SizeForm::Syncsafe)},
+        {"2.4 syncsafe 300", 4, RawFrame("APIC", Bytes(300, '\x11'))},
+        {"2.4 written plain 300", 4, RawFrame("APIC", Bytes(300, '\x11'), test::SizeForm::Plain)},
+        {"2.3 size 00 00 01 FF is a frame", 3, RawFrame("PRIV", Bytes(0x1FF, '\x22'))},
+        {"empty frame", 3, RawFrame("TPE1", "")},
     };
     for (const Case& c : cases) {
         Id3v2Tag old;
@@ -302,7 +306,7 @@ TEST(Id3v2BuildTest, WalkFindsFramesAfterFramesOfEveryForm) {
 TEST(Id3v2BuildTest, RewrittenFrameIsSteppedOverByItsOwnSize) {
     Id3v2Tag old;
     // The comment text ends in a NUL, which a length counted from the text would miss.
-    old.frames = {{"COMM", Bytes("\0jpn\0hello\0", 11)}, TextFrame("TIT2", "t")};
+    old.frames = {RawFrame("COMM", Bytes("\0jpn\0hello\0", 11)), TextFrame("TIT2", "t")};
     Id3v2Edit edit;
     edit.values[Id3v2FieldIndex(kFieldComment)] = "bye";
     edit.values[Id3v2FieldIndex(kFieldTitle)] = "T";
@@ -315,7 +319,7 @@ TEST(Id3v2BuildTest, RewrittenFrameIsSteppedOverByItsOwnSize) {
 
 TEST(Id3v2BuildTest, FrameRunningPastTheTagKeepsTheRestAfterTheNewFrames) {
     Id3v2Tag old;
-    old.frames = {TextFrame("TIT2", "t"), {"PRIV", Bytes(30, 'p')}};
+    old.frames = {TextFrame("TIT2", "t"), RawFrame("PRIV", Bytes(30, 'p'))};
     old.frames[1].sizeValue = 5000;
     const Bytes oldTag = old.Build();
     const Built b = Build(oldTag, kFieldComposer, EditWith(kFieldComposer, "C"));
@@ -350,7 +354,7 @@ TEST(Id3v2BuildTest, RewrittenFrameKeepsStatusFlagsAndDropsFormatFlags) {
 TEST(Id3v2BuildTest, UnsynchronisedTags) {
     // 2.3: read back through the scheme and written without it, flag cleared.
     Id3v2Tag v3;
-    v3.frames = {{"PRIV", Bytes("\xFF\xE0\xFF\x00", 4)}, TextFrame("TIT2", "t")};
+    v3.frames = {RawFrame("PRIV", Bytes("\xFF\xE0\xFF\x00", 4)), TextFrame("TIT2", "t")};
     v3.unsynchronise = true;
     const Built b3 = Build(v3.Build(), kFieldTitle, EditWith(kFieldTitle, "n"));
     ASSERT_TRUE(b3.ok);
@@ -407,9 +411,8 @@ TEST(Id3v2BuildTest, ExtendedHeaderIsCarriedOverAndMadeTrue) {
 TEST(Id3v2BuildTest, NothingToWriteGivesTheOldTagBack) {
     Id3v2Tag old;
     old.major = 4;
-    old.frames = {TextFrame("TIT2", "t"),
-                  {"APIC", Bytes(400, '\x33')},
-                  {"COMM", CommBody(0, "jpn", "d", "c")}};
+    old.frames = {TextFrame("TIT2", "t"), RawFrame("APIC", Bytes(400, '\x33')),
+                  RawFrame("COMM", CommBody(0, "jpn", "d", "c"))};
     old.padding = 100;
     const Bytes oldTag = old.Build();
     EXPECT_EQ(Build(oldTag, 0, {}).tag, oldTag);
@@ -424,7 +427,7 @@ TEST(Id3v2BuildTest, RefusesWhatItCannotRead) {
 
 TEST(Id3v2BuildTest, EmptyFrameIsAFrameNotPadding) {
     Id3v2Tag old;
-    old.frames = {{"TIT2", ""}, TextFrame("TPE1", "a")};
+    old.frames = {RawFrame("TIT2", ""), TextFrame("TPE1", "a")};
     old.padding = 5;
     const Built b = Build(old.Build(), kFieldTitle | kFieldAlbum, [] {
         Id3v2Edit e;
@@ -444,14 +447,14 @@ TEST(Id3v2BuildTest, EmptyFrameIsAFrameNotPadding) {
 TEST(Id3v2BuildTest, OldFrameIsReadThroughItsFormatFlags) {
     Id3v2Tag v4;
     v4.major = 4;
-    v4.frames = {{"TIT2", Bytes("\0\0\0\x07", 4) + TextBody(1, test::Utf16Le("ab"))}};
+    v4.frames = {RawFrame("TIT2", Bytes("\0\0\0\x07", 4) + TextBody(1, test::Utf16Le("ab")))};
     v4.frames[0].flags = 0x0001;
     const Built b4 = Build(v4.Build(), kFieldTitle, EditWith(kFieldTitle, "x"));
     ASSERT_TRUE(b4.ok);
     EXPECT_EQ(b4.tag.substr(10), Frame("TIT2", Bytes("\x01\xFF\xFEx\0", 5), true));
 
     Id3v2Tag v3;
-    v3.frames = {{"COMM", Bytes("\x42", 1) + CommBody(0, "eng", "desc", "old")}};
+    v3.frames = {RawFrame("COMM", Bytes("\x42", 1) + CommBody(0, "eng", "desc", "old"))};
     v3.frames[0].flags = 0x0020;
     const Built b3 = Build(v3.Build(), kFieldComment, EditWith(kFieldComment, "new"));
     ASSERT_TRUE(b3.ok);
@@ -462,10 +465,8 @@ TEST(Id3v2BuildTest, OldFrameIsReadThroughItsFormatFlags) {
 // builds always states its own length.
 TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
     Id3v2Tag base;
-    base.frames = {TextFrame("TIT2", "title"),
-                   {"COMM", CommBody(0, "jpn", "d", "c")},
-                   {"APIC", Bytes(300, '\x11')},
-                   {"WXXX", WxxxBody(0, "", "u")}};
+    base.frames = {TextFrame("TIT2", "title"), RawFrame("COMM", CommBody(0, "jpn", "d", "c")),
+                   RawFrame("APIC", Bytes(300, '\x11')), RawFrame("WXXX", WxxxBody(0, "", "u"))};
     base.padding = 40;
     std::mt19937 random(99);
     Id3v2Edit edit;

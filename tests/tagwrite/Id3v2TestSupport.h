@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string_view>
+
+#include "support/Mp3Builder.h"
+
+namespace sorrelbox::test {
+
+// A frame with its body as given (Id3v2Frame has optional members that brace lists would leave
+// unnamed).
+inline Id3v2Frame RawFrame(std::string_view id, Bytes body, SizeForm form = SizeForm::Native) {
+    Id3v2Frame frame;
+    frame.id = id;
+    frame.body = std::move(body);
+    frame.sizeForm = form;
+    return frame;
+}
+
+inline Id3v1Tag Id3v1WithTitle(std::string_view title) {
+    Id3v1Tag tag;
+    tag.title = title;
+    return tag;
+}
+
+}  // namespace sorrelbox::test
