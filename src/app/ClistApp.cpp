@@ -70,6 +70,11 @@ bool InstallJapaneseTranslation() {
     return QCoreApplication::installTranslator(translator);
 }
 
+QString MusicFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return QFileInfo(music).isDir() ? music : QDir::homePath();
+}
+
 QString UserFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/sorrelbox");
@@ -150,6 +155,9 @@ int ClistApp::Run(int argc, char** argv) {
     }
 
     ClistDlg window(settings_, startup_);
+    // The user's own folder holds settings, not music: a desktop start browses from the music
+    // folder instead.
+    if (desktopStart) window.setDialogFolder(MusicFolder());
     window.exec();
     // Nothing is saved at exit: the settings window writes the INI file itself.
     return 0;

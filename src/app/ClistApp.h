@@ -29,6 +29,9 @@ class ClistApp {
 // Qt's own Japanese texts (dialog buttons and the like). False when they are not installed.
 bool InstallJapaneseTranslation();
 
+// Where a desktop start's file dialogs open: the music folder, else the home folder.
+QString MusicFolder();
+
 // The user's own start-up folder: $XDG_CONFIG_HOME/sorrelbox (~/.config/sorrelbox).
 QString UserFolder();
 // Folders that hold the shipped genre.txt and manual.htm, installed ones first.

@@ -113,6 +113,10 @@ void ClistDlg::ConnectCommands() {
         Qt::QueuedConnection);
 }
 
+void ClistDlg::setDialogFolder(const QString& folder) {
+    if (ownPrompts_) ownPrompts_->setFolder(folder);
+}
+
 void ClistDlg::RunLoad(const std::function<void()>& load) {
     BusyCursor busy;
     load();

@@ -47,6 +47,8 @@ class ClistDlg : public QDialog {
     using UrlOpener = std::function<bool(const QUrl& url)>;
     void setMenuRunner(MenuRunner runner) { menuRunner_ = std::move(runner); }
     void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+    // Where the window's own file dialogs open first.
+    void setDialogFolder(const QString& folder);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -92,7 +92,9 @@ std::optional<std::vector<std::string>> QtPrompts::ChooseOpenFiles(
                                            : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtNameFilters(options.filter));
+    if (!folder_.isEmpty()) dialog.setDirectory(folder_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    folder_ = dialog.directory().absolutePath();
     std::vector<std::string> paths;
     for (const QString& file : dialog.selectedFiles()) paths.push_back(PathFromQString(file));
     if (paths.empty()) return std::nullopt;
@@ -109,8 +111,10 @@ std::optional<std::string> QtPrompts::ChooseSaveFile(const FileDialogOptions& op
     dialog.setDefaultSuffix(ToQString(options.defaultExtension));
     // A wildcard as the initial name only repeats the filter; a real name is offered.
     const QString initial = ToQString(options.initialName);
+    if (!folder_.isEmpty()) dialog.setDirectory(folder_);
     if (!initial.isEmpty() && !initial.contains(QLatin1Char('*'))) dialog.selectFile(initial);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    folder_ = dialog.directory().absolutePath();
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
     return PathFromQString(files.front());
@@ -121,9 +125,10 @@ FolderChoice QtPrompts::ChooseFolder(std::string_view title) {
     QString caption = ToQString(title);
     caption.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString folder =
-        QFileDialog::getExistingDirectory(parent_, caption, QString(), QFileDialog::ShowDirsOnly);
+        QFileDialog::getExistingDirectory(parent_, caption, folder_, QFileDialog::ShowDirsOnly);
     FolderChoice choice;
     if (folder.isEmpty()) return choice;
+    folder_ = folder;
     choice.cancelled = false;
     const QByteArray native = QFile::encodeName(folder);
     choice.path = FromNativePath(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 #include "platform/Prompts.h"
@@ -15,6 +16,10 @@ class QtPrompts : public Prompts {
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
 
     void setParent(QWidget* parent) { parent_ = parent; }
+    // Where the file dialogs open; they then follow the folder the user chose last. Empty: the
+    // current folder.
+    void setFolder(const QString& folder) { folder_ = folder; }
+    const QString& folder() const { return folder_; }
 
     MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon,
                               MessageButtons buttons = MessageButtons::Ok) override;
@@ -26,6 +31,7 @@ class QtPrompts : public Prompts {
 
   private:
     QWidget* parent_;
+    QString folder_;
 };
 
 // "desc|pattern||" as a Qt name filter list. Patterns match without regard to letter case, as

@@ -185,7 +185,14 @@ class DialogsTest : public QObject {
         QCOMPARE(QString::fromStdString(*chosen),
                  QString::fromStdString(dir.path().string()) + Q("/曲リスト.txt"));
 
-        WithNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        // The next dialog opens where the user chose last.
+        QCOMPARE(QDir(prompts.folder()), QDir(folder));
+        WithNextModal([folder](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->directory(), QDir(folder));
+            dialog->reject();
+        });
         QVERIFY(!prompts.ChooseSaveFile(options));
     }
 
