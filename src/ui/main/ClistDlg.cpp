@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QUrl>
@@ -68,6 +69,10 @@ ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prom
     ConnectCommands();
     Refresh();
     ui_->list1007->setFocus();
+    // The captions carry no mnemonics, so F10 opens the menu bar from the keyboard.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this,
+            [this] { ui_->menu129->setActiveAction(ui_->menuFile->menuAction()); });
 }
 
 ClistDlg::~ClistDlg() = default;

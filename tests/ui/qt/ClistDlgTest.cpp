@@ -425,6 +425,17 @@ class ClistDlgTest : public QObject {
         }
     }
 
+    void f10OpensTheMenuBar() {
+        auto* fileMenu = window->findChild<QMenu*>(QStringLiteral("menuFile"));
+        QVERIFY(!fileMenu->isVisible());
+        QTest::keyClick(List(), Qt::Key_F10);
+        QTRY_VERIFY(fileMenu->isVisible());
+        QCOMPARE(fileMenu->actions().front()->text(), Q("ファイルを開く"));
+        QTest::keyClick(fileMenu, Qt::Key_Escape);
+        QTRY_VERIFY(!fileMenu->isVisible());
+        QVERIFY(window->isVisible());  // Esc closed the menu, not the window
+    }
+
     void enterEscapeAndCloseEndTheWindow() {
         QTest::keyClick(List(), Qt::Key_Return);
         QVERIFY(!window->isVisible());
