@@ -10,7 +10,9 @@ namespace {
 
 // Escapes valid UTF-8 for a JSON string.
 std::string Quote(std::string_view utf8) {
-    std::string out = "\"";
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
     for (const char c : utf8) {
         switch (c) {
             case '"':
@@ -44,7 +46,8 @@ std::string Quote(std::string_view utf8) {
                 }
         }
     }
-    return out + "\"";
+    out += '"';
+    return out;
 }
 
 }  // namespace
