@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "analysis/Id3Reader.h"
+
 namespace sorrelbox {
 namespace {
 
@@ -54,7 +56,7 @@ void Id3v2Page::RecordFrame(const Id3v2FrameRead& frame, const GenreList& genres
     switch (f) {
         case V2Field::Genre: {
             record.oldLength[i] = static_cast<std::int32_t>(n - 1);
-            const auto code = ParseGenreCode(frame.value);
+            const auto code = GenreCodeOf(frame.value);
             if (!code) break;
             record.oldGenreCode = *code;
             record.genreCodeRead = true;
@@ -161,16 +163,5 @@ bool Id3v2Page::FieldLocked(V2Field f) const {
     return (FieldBit(f) & kLockableFields & record.utf16Flags) != 0;
 }
 
-std::optional<std::uint8_t> Id3v2Page::ParseGenreCode(std::string_view text) {
-    const std::size_t open = text.find('(');
-    if (open == std::string_view::npos || text.find(')') == std::string_view::npos) {
-        return std::nullopt;
-    }
-    unsigned code = 0;
-    for (std::size_t i = open + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        code = (code * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFF;
-    }
-    return static_cast<std::uint8_t>(code);
-}
 
 }  // namespace sorrelbox

@@ -101,10 +101,6 @@ class Id3v2Page {
     // Whether the window may let the user edit a field while the page is enabled: a genre,
     // comment or URL frame that was not taken over (non-zero encoding) stays locked.
     bool FieldLocked(V2Field f) const;
-
-    // The code in a TCON text: the number after the first "(" when the text holds a "(" and
-    // a ")", low 8 bits, 0 without digits; nullopt without both parentheses.
-    static std::optional<std::uint8_t> ParseGenreCode(std::string_view text);
 };
 
 }  // namespace sorrelbox
