@@ -20,6 +20,8 @@
 #include "ui/main/GuiResources.h"
 #include "ui/main/QtPrompts.h"
 #include "ui/main/QtText.h"
+#include "ui/player/Cplayer.h"
+#include "ui/player/QtMediaDevice.h"
 #include "ui_ClistDlg.h"
 
 namespace sorrelbox {
@@ -96,9 +98,15 @@ void ClistDlg::ConnectCommands() {
     on(ui_->action32777, [c] { c->EditTag(); });
     on(ui_->action32782, [c] { c->EditTag(); });
     on(ui_->action32778, [c] { c->EditThroughList(); });
-    on(ui_->action32785, [c] { c->PlayOne(); });
-    on(ui_->action32784, [c] { c->PlayOne(); });
-    on(ui_->action32786, [c] { c->PlayInSequence(); });
+    on(ui_->action32785, [this, c] {
+        if (const auto request = c->PlayOne()) OpenPlayer(*request);
+    });
+    on(ui_->action32784, [this, c] {
+        if (const auto request = c->PlayOne()) OpenPlayer(*request);
+    });
+    on(ui_->action32786, [this, c] {
+        if (const auto request = c->PlayInSequence()) OpenPlayer(*request);
+    });
     on(ui_->action32787, [this] { OpenSettings(); });
     on(ui_->action32789, [this] { OpenManual(); });
     on(ui_->action32780, [c] { c->Reorder(); });
@@ -176,6 +184,17 @@ void ClistDlg::OpenManual() {
     // A missing manual is not reported, and no viewer is started for it.
     if (!IsRegularFile(path)) return;
     urlOpener_(QUrl::fromLocalFile(PathToQString(path)));
+}
+
+void ClistDlg::OpenPlayer(const PlayerRequest& request) {
+    const std::shared_ptr<MediaDevice> device =
+        mediaDeviceFactory_ ? mediaDeviceFactory_() : std::make_shared<QtMediaDevice>();
+    {
+        Cplayer player(
+            table_, prompts_, *device, [this](int row) { SelectRow(row); }, request, this);
+        player.exec();
+    }
+    commands_->PlayerClosed(request.mode);
 }
 
 void ClistDlg::Refresh() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/SongTable.h"
+#include "platform/MediaDevice.h"
 #include "settings/Settings.h"
 #include "ui/main/ListCommands.h"
 
@@ -49,6 +50,11 @@ class ClistDlg : public QDialog {
     void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
     // Where the window's own file dialogs open first.
     void setDialogFolder(const QString& folder);
+    // Makes the player's media device each time the player opens; unset: Qt Multimedia.
+    using MediaDeviceFactory = std::function<std::shared_ptr<MediaDevice>()>;
+    void setMediaDeviceFactory(MediaDeviceFactory factory) {
+        mediaDeviceFactory_ = std::move(factory);
+    }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -64,6 +70,7 @@ class ClistDlg : public QDialog {
     int SelectedRow() const;
     void OpenSettings();
     void OpenManual();
+    void OpenPlayer(const PlayerRequest& request);
     // Pushes list lines, selection and field texts into the widgets.
     void Refresh();
 
@@ -76,6 +83,7 @@ class ClistDlg : public QDialog {
     std::unique_ptr<ListCommands> commands_;
     MenuRunner menuRunner_;
     UrlOpener urlOpener_;
+    MediaDeviceFactory mediaDeviceFactory_;
 };
 
 }  // namespace sorrelbox
