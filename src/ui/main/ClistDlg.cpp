@@ -22,6 +22,7 @@
 #include "ui/main/QtText.h"
 #include "ui/player/Cplayer.h"
 #include "ui/player/QtMediaDevice.h"
+#include "ui/tageditor/CtagDlg.h"
 #include "ui_ClistDlg.h"
 
 namespace sorrelbox {
@@ -93,11 +94,32 @@ void ClistDlg::ConnectCommands() {
     on(ui_->action32774, [c] { c->MakeList(); });
     on(ui_->action32779, [c] { c->MakeM3u(); });
     on(ui_->action32776, [this] { accept(); });
-    // The tag editor and player windows are not part of this build yet: their commands give
-    // their refusals and otherwise do nothing.
-    on(ui_->action32777, [c] { c->EditTag(); });
-    on(ui_->action32782, [c] { c->EditTag(); });
-    on(ui_->action32778, [c] { c->EditThroughList(); });
+    // The tag editor runs modally over the list; a rename inside it changes the list's lines.
+    const auto editTags = [this, c](const std::optional<TagEditorRequest>& request) {
+        if (!request) return;
+        const auto syncLines = [this] {
+            const std::vector<std::string>& entries = table_.entries();
+            const int count = std::min(ui_->list1007->count(), static_cast<int>(entries.size()));
+            for (int i = 0; i < count; ++i) {
+                const QString line = ToQString(entries[static_cast<std::size_t>(i)]);
+                if (ui_->list1007->item(i)->text() != line) ui_->list1007->item(i)->setText(line);
+            }
+        };
+        {
+            TagEditorHost host{table_, settings_, startup_, prompts_, c->selection(),
+                               [this, syncLines](std::size_t index) {
+                                   syncLines();
+                                   SelectRow(static_cast<int>(index));
+                               }};
+            CtagDlg editor(*request, std::move(host), this);
+            editor.exec();
+        }
+        syncLines();
+        c->TagEditorClosed(request->mode);
+    };
+    on(ui_->action32777, [editTags, c] { editTags(c->EditTag()); });
+    on(ui_->action32782, [editTags, c] { editTags(c->EditTag()); });
+    on(ui_->action32778, [editTags, c] { editTags(c->EditThroughList()); });
     on(ui_->action32785, [this, c] {
         if (const auto request = c->PlayOne()) OpenPlayer(*request);
     });
