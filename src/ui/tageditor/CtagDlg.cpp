@@ -334,11 +334,21 @@ void CtagDlg::OnAddArtist() {
     const auto result =
         editor_.AddArtist(StartupFile(host_.startup, "artist.txt", host_.table.style()),
                           host_.settings.kanryoumes, host_.prompts);
-    if (result == ArtistList::AddResult::Added || result == ArtistList::AddResult::WriteFailed) {
+    const bool listed =
+        result == ArtistList::AddResult::Added || result == ArtistList::AddResult::WriteFailed;
+    if (listed) {
         v1_->SetArtists(editor_.artists);
         v2_->SetArtists(editor_.artists);
     }
     PushFields();
+    // The new entry is picked in the shown page's box; its text is the field's already.
+    QComboBox* box = editor_.currentPage == 1   ? v1_->ui().combo1033
+                     : editor_.currentPage == 2 ? v2_->ui().combo1020
+                                                : nullptr;
+    if (listed && box) {
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(box->findText(box->currentText(), Qt::MatchExactly));
+    }
 }
 
 void CtagDlg::OnAutoTrack(bool checked) {

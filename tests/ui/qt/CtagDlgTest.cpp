@@ -276,6 +276,23 @@ class CtagDlgTest : public QObject {
         }
     }
 
+    void addedArtistJoinsBothBoxesAndTheFile() {
+        dir->Write("artist.txt", "Alpha\r\nOmega\r\n");
+        AddSongs({{"song.mp3", V2Tag() + test::CbrFile(8000) + V1Tag("Title", 1)}});
+        auto window = Open(TagEditorMode::Single);
+        auto* v1Artist = Child<QComboBox>(window.get(), "combo1033");
+        auto* v2Artist = Child<QComboBox>(window.get(), "combo1020");
+        QCOMPARE(v1Artist->count(), 2);
+        v1Artist->setEditText(Q("Middle"));
+        Click(window.get(), 1016);
+        QCOMPARE(test::ReadAll(dir->File("artist.txt")),
+                 std::string("Alpha\r\nMiddle\r\nOmega\r\n"));
+        QCOMPARE(v2Artist->count(), 3);
+        QCOMPARE(v1Artist->currentIndex(), 1);
+        QCOMPARE(v1Artist->currentText(), Q("Middle"));
+        QCOMPARE(v2Artist->currentText(), Q("Band"));  // the other page's value is its own
+    }
+
     void mainWindowRenamesThroughTheEditor() {
         const std::string path = dir->Write("old.mp3", test::CbrFile(8000) + V1Tag("New", 3));
         ClistDlg main(settings, startup, prompts.get());
