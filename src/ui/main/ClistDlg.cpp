@@ -106,11 +106,11 @@ void ClistDlg::ConnectCommands() {
             }
         };
         {
-            TagEditorHost host{table_, settings_, startup_, prompts_, c->selection(),
-                               [this, syncLines](std::size_t index) {
-                                   syncLines();
-                                   SelectRow(static_cast<int>(index));
-                               }};
+            auto selectSong = [this, syncLines](std::size_t index) {
+                syncLines();
+                SelectRow(static_cast<int>(index));
+            };
+            TagEditorHost host{table_, settings_, startup_, prompts_, c->selection(), selectSong};
             CtagDlg editor(*request, std::move(host), this);
             editor.exec();
         }
