@@ -203,6 +203,22 @@ TEST_F(ContinuousEditTest, AutomaticTracksCountUpdatedSongsOnly) {
     EXPECT_EQ(V1Title(paths[2]), "c");
 }
 
+TEST_F(ContinuousEditTest, HeldFieldsCarryTheTypedValueToTheNextSong) {
+    MakeSongs(2);
+    auto editor = Open(1);
+    ASSERT_EQ(StartEditing(*editor, walk), WalkResult::Loaded);
+    // What the window's fields hold when the walk reads them.
+    walk.readFields = [&editor] {
+        editor->v1.values.title = "Typed";
+        editor->v1.values.album = "Not held";
+        editor->v1.holds.title = true;
+    };
+    ASSERT_EQ(NextSong(*editor, walk), WalkResult::Loaded);
+    EXPECT_EQ(editor->v1.values.title, "Typed");
+    EXPECT_EQ(editor->v1.values.album, "");
+    EXPECT_EQ(editor->v1.stored().title, "b");
+}
+
 TEST_F(ContinuousEditTest, TheCounterStopsAt255) {
     MakeSongs(3);
     auto editor = Open(1);
