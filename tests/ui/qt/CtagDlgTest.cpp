@@ -172,6 +172,28 @@ class CtagDlgTest : public QObject {
         QCOMPARE(tags->v1.track, std::uint8_t{5});
     }
 
+    void firstPageChoosesTheTabAfterALoad() {
+        AddSongs({{"song.mp3", V2Tag() + test::CbrFile(8000)}});
+        for (const int firstPage : {0, 1, 5}) {
+            TagEditorRequest request;
+            request.path = table->songPaths()[0];
+            request.firstPage = firstPage;
+            CtagDlg window(request, TagEditorHost{*table, settings, startup, *prompts, 0, {}});
+            auto* pages = Child<QStackedWidget>(&window, "pages");
+            QWidget* const want[] = {&window.v1Page(), &window.v2Page(), nullptr};
+            if (firstPage <= 1) {
+                QCOMPARE(pages->currentWidget(), want[firstPage]);
+                QCOMPARE(window.tabBar().currentIndex(), firstPage);
+            } else {
+                // A hand-edited setting shows no page until a tab is chosen.
+                QVERIFY(pages->currentWidget() != &window.v1Page());
+                QVERIFY(pages->currentWidget() != &window.v2Page());
+                window.tabBar().setCurrentIndex(1);
+                QCOMPARE(pages->currentWidget(), &window.v2Page());
+            }
+        }
+    }
+
     void returnInAPageOnlyMarks() {
         AddSongs({{"song.mp3", test::CbrFile(8000) + V1Tag("Title", 1)}});
         const std::string before = test::ReadAll(table->songPaths()[0]);
