@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -85,6 +86,26 @@ QStringList SeedFolders() {
             QStringLiteral(SORRELBOX_DATA_DIR), QStringLiteral(SORRELBOX_RESOURCE_DIR)};
 }
 
+namespace {
+
+// The shipped genre list is UTF-8; the lists in the user's folder are in the code page.
+bool SeedFile(const QString& source, const QString& target) {
+    if (!target.endsWith(QLatin1String(".txt"))) {
+        // QFile::copy writes through a temporary file, so no half copy is left behind.
+        return QFile::copy(source, target);
+    }
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    const QByteArray utf8 = in.readAll();
+    const std::string text = ActiveCodePage().FromUtf8(std::string_view(utf8.data(), utf8.size()));
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(text.data(), static_cast<qint64>(text.size()));
+    return out.commit();
+}
+
+}  // namespace
+
 bool PrepareUserFolder(const QString& folder, const QStringList& seedFolders) {
     if (!QDir().mkpath(folder)) return false;
     for (const char* name : kShippedFiles) {
@@ -92,8 +113,7 @@ bool PrepareUserFolder(const QString& folder, const QStringList& seedFolders) {
         if (QFileInfo::exists(target)) continue;
         for (const QString& seed : seedFolders) {
             const QString source = seed + QLatin1Char('/') + QLatin1String(name);
-            // QFile::copy writes through a temporary file, so no half copy is left behind.
-            if (QFileInfo(source).isFile() && QFile::copy(source, target)) break;
+            if (QFileInfo(source).isFile() && SeedFile(source, target)) break;
         }
     }
     return true;

@@ -296,6 +296,19 @@ class DialogsTest : public QObject {
         QVERIFY(!PrepareUserFolder(root + Q("/file/sub"), {seeds}));
     }
 
+    void seededGenreListIsInTheCodePage() {
+        ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+        test::TempDir dir;
+        const QString root = QString::fromStdString(dir.path().string());
+        QVERIFY(QDir().mkpath(root + Q("/share")));
+        dir.Write("share/genre.txt", "\xE6\xBC\x94\xE6\xAD\x8C\r\n");  // 演歌 in UTF-8
+        dir.Write("share/manual.htm", "<html>\xE6\xBC\x94</html>");
+        QVERIFY(PrepareUserFolder(root + Q("/own"), {root + Q("/share")}));
+        QCOMPARE(test::ReadAll(dir.File("own/genre.txt")), std::string("\x89\x89\x89\xCC\r\n"));
+        // The manual says its own encoding and is copied as it is.
+        QCOMPARE(test::ReadAll(dir.File("own/manual.htm")), std::string("<html>\xE6\xBC\x94</html>"));
+    }
+
     void shippedSeedsExistInTheSourceTree() {
         QVERIFY(SeedFolders().contains(QStringLiteral(SORRELBOX_RESOURCE_DIR)));
         QVERIFY(QFileInfo(QStringLiteral(SORRELBOX_RESOURCE_DIR "/manual.htm")).isFile());
