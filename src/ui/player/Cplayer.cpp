@@ -34,7 +34,8 @@ Cplayer::Cplayer(SongTable& table, Prompts& prompts, MediaDevice& device,
     button(ui_->button1069, &PlayerLogic::Next);
     connect(ui_->bar1062, &Ctimeber::pressedAt, this,
             [this](int x) { Run([this, x] { logic_.Seek(x); }); });
-    connect(&timer_, &QTimer::timeout, this, [this] { Run([this] { logic_.Tick(); }); });
+    // A tick leaves the focus where the user put it.
+    connect(&timer_, &QTimer::timeout, this, [this] { Run([this] { logic_.Tick(); }, false); });
 }
 
 Cplayer::~Cplayer() {
@@ -56,7 +57,7 @@ void Cplayer::OpenPlayer() {
 }
 
 template <typename Operation>
-void Cplayer::Run(Operation&& operation) {
+void Cplayer::Run(Operation&& operation, bool focusBar) {
     if (logic_.closeRequested()) return;
     operation();
     Refresh();
@@ -64,7 +65,7 @@ void Cplayer::Run(Operation&& operation) {
         QDialog::reject();
         return;
     }
-    ui_->bar1062->setFocus();
+    if (focusBar) ui_->bar1062->setFocus();
 }
 
 void Cplayer::Refresh() {

@@ -38,9 +38,10 @@ class Cplayer : public QDialog {
   private:
     // Opening the window, once it is shown and laid out.
     void OpenPlayer();
-    // Runs one operation of the logic and mirrors its outcome.
+    // Runs one operation of the logic and mirrors its outcome; the buttons hand the focus
+    // back to the time bar.
     template <typename Operation>
-    void Run(Operation&& operation);
+    void Run(Operation&& operation, bool focusBar = true);
     void Refresh();
 
     std::unique_ptr<Ui::Cplayer> ui_;

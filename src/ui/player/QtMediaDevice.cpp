@@ -63,8 +63,10 @@ void QtMediaDevice::SetTimeFormatMs(std::string_view) {
 
 void QtMediaDevice::PlayFrom(std::string_view alias, std::uint32_t ms) {
     if (alias != alias_ || !open_) return;
-    open_->player.setPosition(static_cast<qint64>(ms));
+    // The position is set once playing: back ends differ in whether a stopped player keeps a
+    // position set before it starts.
     open_->player.play();
+    if (ms != 0) open_->player.setPosition(static_cast<qint64>(ms));
 }
 
 void QtMediaDevice::Pause(std::string_view alias) {

@@ -226,7 +226,7 @@ class CplayerTest : public QObject {
         Cplayer player(
             window->table(), *prompts, own, [](int) {}, request);
         player.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&player));
+        QVERIFY(QTest::qWaitForWindowActive(&player));
         QTRY_COMPARE(Text(&player, 1070), Q("再生中"));
         QCOMPARE(Text(&player, 1029), Q("0：00/1：40  128kbps  44100hz"));
         QCOMPARE(Text(&player, 1071), Q("1/1"));
@@ -235,7 +235,14 @@ class CplayerTest : public QObject {
         QTRY_COMPARE(Text(&player, 1029), Q("1：05/1：40  128kbps  44100hz"));
         QCOMPARE(Bar(&player)->value(), 65);
 
+        // A tick leaves the focus where the user put it.
+        Button(&player, 1066)->setFocus();
+        own.positionMs = 70'000;
+        QTRY_COMPARE(Text(&player, 1029), Q("1：10/1：40  128kbps  44100hz"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Button(&player, 1066)));
+
         Button(&player, 1067)->click();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Bar(&player)));
         QCOMPARE(Text(&player, 1070), Q("一時停止"));
         QVERIFY(Sent(own, "pause mp3"));
         Button(&player, 1067)->click();
