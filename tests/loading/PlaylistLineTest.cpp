@@ -40,7 +40,7 @@ TEST(PlaylistLineTest, WindowsRules) {
 }
 
 TEST(PlaylistLineTest, WindowsFolderOfAShiftJisPlaylist) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     // 表 ends in 0x5C; the folder is cut at the real backslash after it.
     const PlaylistLinePlan plan =
         PlanPlaylistLine("\x83\x5C.mp3", "D:\\\x95\x5C\\x.m3u", PathStyle::Windows);
@@ -80,7 +80,7 @@ TEST(PlaylistLineTest, SplitsLinesOfEitherEnding) {
     EXPECT_EQ(SplitPlaylistLines("\xEF\xBB\xBF"
                                  "a\n"),
               Lines{"a"});
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     EXPECT_EQ(SplitPlaylistLines("\xEF\xBB\xBF"
                                  "a\n"),
               Lines{"\xEF\xBB\xBF"

@@ -273,7 +273,7 @@ TEST_F(LoadingTest, PlaylistTestsTheLimitBeforeEveryLine) {
 }
 
 TEST_F(LoadingTest, ShiftJisNamesKeepTheirBytes) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     const std::string folder = Folder("\xE8\xA1\xA8");               // 表 on disk (UTF-8)
     dir.Write("\xE8\xA1\xA8/\xE3\x82\xBD.mp3", "junk");              // ソ.mp3
     dir.Write("\xE8\xA1\xA8/\xE3\x81\x82.mp3", test::SongBytes(1));  // あ.mp3

@@ -49,7 +49,7 @@ TEST(M3uLineTest, WindowsRelativeLines) {
 }
 
 TEST(M3uLineTest, ShiftJisPlaylistFolderIsFoundByCharacters) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     // ソ ends in 0x5C: a byte search would cut the folder inside the playlist's name.
     EXPECT_EQ(M3uLine("C:\\Music\\a.mp3", "C:\\Music\\\x83\x5C.m3u", M3uMode::Relative,
                       PathStyle::Windows),
@@ -266,7 +266,7 @@ TEST_F(OutputCommandTest, ReplacingKeepsPermissionsAndFollowsLinks) {
 }
 
 TEST_F(OutputCommandTest, ShiftJisPathsAreWrittenAsTheirBytes) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     std::filesystem::create_directory(dir.path() / "\xE8\xA1\xA8");  // 表
     dir.Write("\xE8\xA1\xA8/\xE3\x82\xBD.mp3", test::CbrFile(417));  // ソ.mp3
     const std::string folder = dir.path().string() + "/\x95\x5C";

@@ -33,7 +33,7 @@ TEST(FileOpsTest, OpensOnlyRegularFilesAndNeverBlocks) {
 }
 
 TEST(FileOpsTest, ShiftJisPathsMapToUtf8FileNames) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     test::TempDir dir;
     dir.Write("\xE3\x82\xBD.mp3", "x");  // ソ.mp3 on disk in UTF-8
     const std::string sjisPath = dir.path().string() + "/\x83\x5C.mp3";

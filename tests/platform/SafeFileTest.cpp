@@ -78,7 +78,7 @@ TEST(SafeFileTest, BeginNeedsAnExistingRegularFile) {
 }
 
 TEST(SafeFileTest, ShiftJisPathIsReplaced) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     test::TempDir dir;
     dir.Write("\xE3\x82\xBD.mp3", "old");  // ソ.mp3 on disk
     const std::string sjisPath = dir.path().string() + "/\x83\x5C.mp3";

@@ -209,7 +209,7 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
 TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
     for (int version : {3, 4}) {
         SCOPED_TRACE(version);
-        ScopedCodePage scoped(CodePage(CodePage::Kind::Utf8));
+        ScopedCodePage scoped{CodePage(CodePage::Kind::Utf8)};
         const std::string path = dir.Write("pic.mp3", test::CbrFile(30000));
         const ScriptRun made =
             RunScript(*python_, "make " + Quote(path) + " " + std::to_string(version));

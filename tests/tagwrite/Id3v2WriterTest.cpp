@@ -207,7 +207,7 @@ TEST(Id3v2BuildTest, YearFrameByVersion) {
 }
 
 TEST(Id3v2BuildTest, RewrittenTextFrameKeepsItsEncoding) {
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     const Bytes nihon = "\x93\xFA\x96\x7B";  // 日本 in CP932
     struct Case {
         std::uint8_t encoding;

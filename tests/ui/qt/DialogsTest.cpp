@@ -258,7 +258,7 @@ class DialogsTest : public QObject {
 
     void textsAndPathsConvertAtTheEdge() {
         {
-            ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+            ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
             const std::string bytes = "\x95\x5C.mp3";  // 表.mp3 in Shift-JIS
             QCOMPARE(ToQString(bytes), Q("表.mp3"));
             QCOMPARE(FromQString(Q("表.mp3")), bytes);
@@ -267,7 +267,7 @@ class DialogsTest : public QObject {
             // A name Shift-JIS cannot hold still arrives, so it fails later like a missing file.
             QCOMPARE(PathFromQString(Q("/tmp/é.mp3")), std::string("/tmp/?.mp3"));
         }
-        ScopedCodePage utf8(CodePage(CodePage::Kind::Utf8));
+        ScopedCodePage utf8{CodePage(CodePage::Kind::Utf8)};
         QCOMPARE(PathFromQString(Q("/曲/表.mp3")), std::string("/曲/表.mp3"));
     }
 
@@ -297,7 +297,7 @@ class DialogsTest : public QObject {
     }
 
     void seededGenreListIsInTheCodePage() {
-        ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
+        ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
         test::TempDir dir;
         const QString root = QString::fromStdString(dir.path().string());
         QVERIFY(QDir().mkpath(root + Q("/share")));
