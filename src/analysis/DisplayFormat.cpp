@@ -1,34 +1,52 @@
 #include "analysis/DisplayFormat.h"
 
-#include <algorithm>
-#include <cstdarg>
-#include <cstdio>
+#include <charconv>
+#include <iterator>
+#include <string_view>
 
 #include "platform/CodePage.h"
 
 namespace sorrelbox {
 namespace {
 
-// printf into a string; the formats hold ASCII only, the Japanese parts are added as CpText.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char buffer[64];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return n < 0 ? std::string() : std::string(buffer, std::min<std::size_t>(n, sizeof buffer - 1));
+// A number at least `width` digits wide, filled on the left with `fill`.
+struct Padded {
+    std::uint64_t value;
+    std::size_t width;
+    char fill;
+};
+
+void Append(std::string& out, std::string_view text) {
+    out += text;
+}
+void Append(std::string& out, Padded number) {
+    char digits[24];
+    const char* end = std::to_chars(std::begin(digits), std::end(digits), number.value).ptr;
+    const auto count = static_cast<std::size_t>(end - digits);
+    if (count < number.width) out.append(number.width - count, number.fill);
+    out.append(digits, count);
+}
+void Append(std::string& out, std::uint64_t number) {
+    Append(out, Padded{number, 0, ' '});
+}
+
+// The parts one after another; the texts are built for every song shown, so no printf.
+template <typename... Parts>
+std::string Concat(const Parts&... parts) {
+    std::string out;
+    (Append(out, parts), ...);
+    return out;
 }
 
 // "m：ss" with the seconds always two digits.
-std::string MinutesSeconds(unsigned long minutes, unsigned seconds) {
-    return Format("%lu", minutes) + CpText("：") + Format("%02u", seconds);
+std::string MinutesSeconds(std::uint64_t minutes, unsigned seconds) {
+    return Concat(minutes, CpText("："), Padded{seconds, 2, '0'});
 }
 
 }  // namespace
 
 std::string ListPrefix(std::uint16_t seconds) {
-    return Format("%3u", seconds / 60u) + CpText("：") + Format("%02u  ", seconds % 60u);
+    return Concat(Padded{seconds / 60u, 3, ' '}, CpText("："), Padded{seconds % 60u, 2, '0'}, "  ");
 }
 
 std::string SongTimeText(std::uint16_t seconds) {
@@ -37,12 +55,12 @@ std::string SongTimeText(std::uint16_t seconds) {
 
 std::string SongSizeText(std::uint64_t fileSize) {
     const std::uint32_t kb = static_cast<std::uint32_t>(fileSize) / 1024u;
-    return Format("%u.%uMB", kb / 1024u, (kb % 1024u) / 100u);
+    return Concat(kb / 1024u, ".", (kb % 1024u) / 100u, "MB");
 }
 
 std::string BitRateText(std::uint16_t bitRate) {
     if (bitRate == kVariableBitRate) return "VBR";
-    return Format("%ukbps", static_cast<unsigned>(bitRate));
+    return Concat(bitRate, "kbps");
 }
 
 std::string TotalTimeText(std::uint32_t totalSeconds) {
@@ -51,31 +69,29 @@ std::string TotalTimeText(std::uint32_t totalSeconds) {
 }
 
 std::string TotalSizeText(std::uint32_t totalKB) {
-    if (totalKB < 1000000u) return Format("%u.%uMB", totalKB / 1024u, (totalKB % 1024u) / 100u);
-    return Format("%u.%uGB", totalKB / 1048576u, (totalKB % 1048576u) / 10000u);
+    if (totalKB < 1000000u) return Concat(totalKB / 1024u, ".", (totalKB % 1024u) / 100u, "MB");
+    return Concat(totalKB / 1048576u, ".", (totalKB % 1048576u) / 10000u, "GB");
 }
 
 std::string FileSizeInfoText(std::uint64_t fileSize) {
     const std::uint32_t f = static_cast<std::uint32_t>(fileSize);
-    return Format("%u.%uMB (%uBytes)", f / 1048576u, (f % 1048576u) / 102400u, f);
+    return Concat(f / 1048576u, ".", (f % 1048576u) / 102400u, "MB (", f, "Bytes)");
 }
 
 std::string TagSizeInfoText(std::uint32_t id3v2Size) {
-    return Format("%ubytes", id3v2Size);
+    return Concat(id3v2Size, "bytes");
 }
 
 std::string PlayingTimeInfoText(std::uint16_t seconds) {
     const unsigned s = seconds;
-    return Format("%u", s / 60u) + CpText("分") + Format("%u", s % 60u) + CpText("秒") +
-           Format(" (%u", s) + CpText("秒") + ")";
+    return Concat(s / 60u, CpText("分"), s % 60u, CpText("秒"), " (", s, CpText("秒"), ")");
 }
 
 std::string StreamInfoText(const SongInfo& info) {
     static constexpr const char* kModes[] = {"ステレオ", "ジョイントステレオ", "デュアルチャンネル",
                                              "モノラル"};
-    return Format("%ukbps  %uHz  ", static_cast<unsigned>(info.bitRate),
-                  static_cast<unsigned>(info.sampleRate)) +
-           CpText(kModes[info.channelMode & 3]);
+    return Concat(info.bitRate, "kbps  ", info.sampleRate, "Hz  ",
+                  CpText(kModes[info.channelMode & 3]));
 }
 
 std::string RightsInfoText(std::uint8_t rightsFlag) {

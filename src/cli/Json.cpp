@@ -1,6 +1,7 @@
 #include "Json.h"
 
-#include <cstdio>
+#include <charconv>
+#include <iterator>
 #include <ostream>
 
 #include "platform/CodePage.h"
@@ -8,12 +9,17 @@
 namespace sorrelbox::cli {
 namespace {
 
-// Escapes valid UTF-8 for a JSON string.
-std::string Quote(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size() + 2);
+// Appends valid UTF-8 as a JSON string literal. Runs of bytes that need no escape are
+// copied whole: most texts have none.
+void AppendQuoted(std::string& out, std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
-    for (const char c : utf8) {
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(utf8.substr(copied, i - copied));
+        copied = i + 1;
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -37,47 +43,65 @@ std::string Quote(std::string_view utf8) {
                 out += "\\f";
                 break;
             default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buffer[8];
-                    std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
-                    out += buffer;
-                } else {
-                    out += c;
-                }
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
         }
     }
+    out.append(utf8.substr(copied));
     out += '"';
-    return out;
 }
 
 }  // namespace
 
 std::string JsonString(std::string_view cpText) {
-    return Quote(ActiveCodePage().ToUtf8(cpText));
+    std::string out;
+    AppendQuoted(out, ActiveCodePage().ToUtf8(cpText));
+    return out;
 }
 
 std::string JsonUtf8String(std::string_view utf8) {
-    return Quote(CodePage(CodePage::Kind::Utf8).ToUtf8(utf8));
+    std::string out;
+    AppendQuoted(out, CodePage(CodePage::Kind::Utf8).ToUtf8(utf8));
+    return out;
+}
+
+JsonObject& JsonObject::AddKey(std::string_view key) {
+    if (body_.empty()) {
+        body_.reserve(256);  // a scan line, without growing
+    } else {
+        body_ += ",";
+    }
+    AppendQuoted(body_, key);
+    body_ += ":";
+    return *this;
 }
 
 JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) {
-    if (!body_.empty()) body_ += ",";
-    body_ += JsonUtf8String(key);
-    body_ += ":";
+    AddKey(key);
     body_ += json;
     return *this;
 }
 
 JsonObject& JsonObject::AddString(std::string_view key, std::string_view cpText) {
-    return AddRaw(key, JsonString(cpText));
+    AddKey(key);
+    AppendQuoted(body_, ActiveCodePage().ToUtf8(cpText));
+    return *this;
 }
 
 JsonObject& JsonObject::AddInt(std::string_view key, std::int64_t value) {
-    return AddRaw(key, std::to_string(value));
+    return AddNumber(key, value);
 }
 
 JsonObject& JsonObject::AddUnsigned(std::string_view key, std::uint64_t value) {
-    return AddRaw(key, std::to_string(value));
+    return AddNumber(key, value);
+}
+
+template <typename Integer>
+JsonObject& JsonObject::AddNumber(std::string_view key, Integer value) {
+    char digits[24];
+    const char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    return AddRaw(key, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 JsonObject& JsonObject::AddBool(std::string_view key, bool value) {
@@ -122,7 +146,7 @@ JsonObject& JsonObject::AddObjectArray(std::string_view key,
 }
 
 void WriteJsonLine(std::ostream& out, const JsonObject& object) {
-    out << object.str() << "\n";
+    out << '{' << object.body_ << "}\n";
 }
 
 }  // namespace sorrelbox::cli

@@ -32,7 +32,12 @@ class JsonObject {
     std::string str() const { return "{" + body_ + "}"; }
 
   private:
+    // The comma and the key; keys are ASCII names of our own, so they are not converted.
+    JsonObject& AddKey(std::string_view key);
     JsonObject& AddRaw(std::string_view key, std::string_view json);
+    template <typename Integer>
+    JsonObject& AddNumber(std::string_view key, Integer value);
+    friend void WriteJsonLine(std::ostream& out, const JsonObject& object);
     std::string body_;
 };
 

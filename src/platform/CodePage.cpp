@@ -76,6 +76,30 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Valid sequences as they stand and each invalid byte as U+FFFD: what a trip through UTF-16
+// and back gives, without the trip.
+std::string SanitizedUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = Utf8SequenceLength(s, i);
+        if (len != 0) {
+            i += len;
+            continue;
+        }
+        out.append(s.substr(copied, i - copied));
+        out.append(kReplacementUtf8);
+        copied = ++i;
+    }
+    out.append(s.substr(copied));
+    return out;
+}
+
 // Decodes UTF-16 (host order units); unpaired surrogates give U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view s, bool* lossless = nullptr) {
     std::string out;
@@ -189,7 +213,9 @@ std::string ToUtf16LeBytes(std::u16string_view s) {
     return out;
 }
 
-std::size_t SkipOneByte(std::string_view, std::size_t) { return 1; }
+std::size_t SkipOneByte(std::string_view, std::size_t) {
+    return 1;
+}
 
 std::size_t SkipUtf8Char(std::string_view s, std::size_t pos) {
     const std::size_t len = Utf8SequenceLength(s, pos);
@@ -215,8 +241,8 @@ std::optional<CodePage>& ActiveSlot() {
 std::optional<CodePage> CodePage::FromName(std::string_view name) {
     const std::string n = Upper(name);
     if (n == "UTF-8" || n == "UTF8") return CodePage(Kind::Utf8);
-    if (n == "CP932" || n == "SHIFT_JIS" || n == "SHIFT-JIS" || n == "SJIS" ||
-        n == "WINDOWS-31J" || n == "MS932") {
+    if (n == "CP932" || n == "SHIFT_JIS" || n == "SHIFT-JIS" || n == "SJIS" || n == "WINDOWS-31J" ||
+        n == "MS932") {
         return CodePage(Kind::Cp932);
     }
     return std::nullopt;
@@ -243,6 +269,7 @@ std::size_t CodePage::CountChars(std::string_view s) const {
 }
 
 std::size_t CodePage::FindChar(std::string_view s, char c, std::size_t from) const {
+    if (AsciiStandsAlone(c)) return s.find(c, from);
     for (std::size_t pos = from; pos < s.size(); pos += CharLength(s, pos)) {
         if (s[pos] == c) return pos;
     }
@@ -250,6 +277,7 @@ std::size_t CodePage::FindChar(std::string_view s, char c, std::size_t from) con
 }
 
 std::size_t CodePage::FindLastChar(std::string_view s, char c) const {
+    if (AsciiStandsAlone(c)) return s.rfind(c);
     std::size_t found = std::string_view::npos;
     for (std::size_t pos = 0; pos < s.size(); pos += CharLength(s, pos)) {
         if (s[pos] == c) found = pos;
@@ -304,7 +332,7 @@ bool IsAscii(std::string_view s) {
 
 std::string CodePage::ToUtf8(std::string_view s) const {
     if (IsAscii(s)) return std::string(s);
-    if (kind_ == Kind::Utf8) return Utf16ToUtf8(Utf8ToUtf16(s));
+    if (kind_ == Kind::Utf8) return SanitizedUtf8(s);
     std::string out;
     Convert("UTF-8", "CP932", s, out, kReplacementUtf8, false, SkipOneByte);
     return out;
@@ -312,7 +340,7 @@ std::string CodePage::ToUtf8(std::string_view s) const {
 
 std::string CodePage::FromUtf8(std::string_view s) const {
     if (IsAscii(s)) return std::string(s);
-    if (kind_ == Kind::Utf8) return Utf16ToUtf8(Utf8ToUtf16(s));
+    if (kind_ == Kind::Utf8) return SanitizedUtf8(s);
     std::string out;
     Convert("CP932", "UTF-8", s, out, "?", false, SkipUtf8Char);
     return out;
@@ -348,7 +376,9 @@ const CodePage& ActiveCodePage() {
     return *slot;
 }
 
-void SetActiveCodePage(const CodePage& cp) { ActiveSlot() = cp; }
+void SetActiveCodePage(const CodePage& cp) {
+    ActiveSlot() = cp;
+}
 
 std::optional<CodePage> CodePageFromEnvironment(std::string* error) {
     if (const char* env = std::getenv("SORRELBOX_CODEPAGE"); env && *env) {
@@ -367,6 +397,8 @@ std::optional<CodePage> CodePageFromEnvironment(std::string* error) {
     return CodePage(CodePage::Kind::Utf8);
 }
 
-std::string CpText(std::string_view utf8) { return ActiveCodePage().FromUtf8(utf8); }
+std::string CpText(std::string_view utf8) {
+    return ActiveCodePage().FromUtf8(utf8);
+}
 
 }  // namespace sorrelbox

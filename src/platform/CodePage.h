@@ -11,7 +11,7 @@ namespace sorrelbox {
 // Multibyte-aware helpers work character by character, so the second byte of a Shift-JIS
 // character (which may be 0x5C, a backslash) is never mistaken for a character of its own.
 class CodePage {
-public:
+  public:
     enum class Kind { Utf8, Cp932 };
 
     explicit CodePage(Kind kind) : kind_(kind) {}
@@ -46,7 +46,13 @@ public:
     std::optional<std::string> ToUtf8Strict(std::string_view s) const;
     std::optional<std::string> FromUtf8Strict(std::string_view s) const;
 
-private:
+  private:
+    // In UTF-8 an ASCII byte is never part of a longer character, so a plain byte search
+    // finds what the character walk finds.
+    bool AsciiStandsAlone(char c) const {
+        return kind_ == Kind::Utf8 && static_cast<unsigned char>(c) < 0x80;
+    }
+
     Kind kind_;
 };
 
@@ -60,13 +66,15 @@ void SetActiveCodePage(const CodePage& cp);
 std::optional<CodePage> CodePageFromEnvironment(std::string* error);
 
 class ScopedCodePage {
-public:
-    explicit ScopedCodePage(const CodePage& cp) : saved_(ActiveCodePage()) { SetActiveCodePage(cp); }
+  public:
+    explicit ScopedCodePage(const CodePage& cp) : saved_(ActiveCodePage()) {
+        SetActiveCodePage(cp);
+    }
     ~ScopedCodePage() { SetActiveCodePage(saved_); }
     ScopedCodePage(const ScopedCodePage&) = delete;
     ScopedCodePage& operator=(const ScopedCodePage&) = delete;
 
-private:
+  private:
     CodePage saved_;
 };
 
