@@ -81,6 +81,23 @@ TEST_F(ScanCommandTest, FailuresKeepWhatTheScanReachedAndEmptyTexts) {
     EXPECT_NE(third.find("\"result\":0"), std::string::npos);
 }
 
+TEST_F(ScanCommandTest, ALongListComesOutInTheOrderGiven) {
+    // Enough files for several threads and more than one batch; every seventh is missing.
+    std::vector<std::string> paths;
+    std::string expected;
+    for (int i = 0; i < 1100; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".mp3";
+        paths.push_back(i % 7 == 3
+                            ? dir_.File(name)
+                            : Mp3Builder().Frame().FillTo(2000 + 37 * i).WriteTo(dir_, name));
+    }
+    for (const std::string& path : paths) expected += Scan({path}).out;
+    const ScanRun run = Scan(paths);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(Scan({paths[0], paths[1], paths[2]}).status, 0);
+}
+
 TEST_F(ScanCommandTest, InvalidCodePageBytesBecomeReplacementCharacters) {
     ScopedCodePage cp{CodePage(CodePage::Kind::Cp932)};
     // A lone lead byte cannot be converted; the path itself cannot be opened either.
