@@ -227,6 +227,44 @@ TEST(MpegScanTest, SameResultThroughAFile) {
     }
 }
 
+// A constant-bit-rate stream of any length: the head is real, the rest reads as zeros.
+class LongCbrSource : public ByteSource {
+  public:
+    explicit LongCbrSource(std::uint64_t size) : head_(test::CbrFile(10000)), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) const override {
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer.size(), offset < size_ ? size_ - offset : 0));
+        for (std::size_t i = 0; i < n; ++i) {
+            buffer[i] =
+                offset + i < head_.size() ? static_cast<std::uint8_t>(head_[offset + i]) : 0;
+        }
+        return n;
+    }
+
+  private:
+    Bytes head_;
+    std::uint64_t size_;
+};
+
+TEST(MpegScanTest, LongCbrFilesStopAt65535Seconds) {
+    // 128 kbit/s is 16000 bytes a second.
+    const std::pair<std::uint64_t, std::uint16_t> cases[] = {
+        {65534ull * 16000, 65534},
+        {65535ull * 16000, 65535},
+        {65536ull * 16000, 65535},  // one more would wrap to 0
+        {5ull << 30, 65535},        // past 4 GiB
+    };
+    for (const auto& [size, seconds] : cases) {
+        SCOPED_TRACE(size);
+        SongInfo info;
+        ASSERT_EQ(ScanMpegSource(LongCbrSource(size), info), ScanResult::ScanOk);
+        EXPECT_EQ(info.seconds, seconds);
+        EXPECT_EQ(info.fileSize, size);
+        EXPECT_EQ(info.bitRate, 128);
+    }
+}
+
 TEST(MpegScanTest, UnopenablePathsFailToOpen) {
     test::TempDir dir;
     std::filesystem::create_directory(dir.File("folder.mp3"));

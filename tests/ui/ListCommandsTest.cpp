@@ -227,6 +227,31 @@ TEST_F(ListCommandsTest, PendingMoveEndsOnlyWithTheCommandsThatEndIt) {
     }
 }
 
+TEST_F(ListCommandsTest, PendingMoveWithAnEndMissingJustEnds) {
+    // No target: the selection went away.
+    LoadSongs(3);
+    commands->SelectionChanged(2);
+    commands->Reorder();
+    prompts.messages.clear();
+    commands->SelectionChanged(-1);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(commands->movePending());
+    EXPECT_EQ(Names(), "abc");
+
+    // No source: the song to move was deleted while the move waited.
+    commands->SelectionChanged(2);
+    commands->Reorder();
+    prompts.answers.push_back(MessageAnswer::Ok);
+    commands->Delete();
+    ASSERT_EQ(Names(), "ab");
+    prompts.messages.clear();
+    commands->SelectionChanged(0);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(commands->movePending());
+    EXPECT_EQ(Names(), "ab");
+    EXPECT_EQ(commands->selection(), 0);
+}
+
 TEST_F(ListCommandsTest, DeleteSubtractsWhatTheFileMeasuresNow) {
     LoadSongs(3);  // 10 s, 20 s, 30 s
     EXPECT_EQ(table.totalSeconds(), 60u);

@@ -222,6 +222,37 @@ class DialogsTest : public QObject {
         QCOMPARE((*chosen)[1], dir.File("b.M3U"));
     }
 
+    void openDialogTakesASelectionOfAnyLength() {
+        // Far more than the 15000 bytes an old fixed buffer would hold.
+        test::TempDir dir;
+        QString typed;
+        std::vector<std::string> expected;
+        for (int i = 0; i < 400; ++i) {
+            const std::string name =
+                "a song with a long name, number " + std::to_string(1000 + i) + ".mp3";
+            expected.push_back(dir.Write(name, "x"));
+            typed += Q("\"") + QString::fromStdString(name) + Q("\" ");
+        }
+        QtPrompts prompts;
+        FileDialogOptions options;
+        options.filter = CpText("MP3ファイル(*.mp3),M3Uファイル(*.m3u)|*.mp3; *.m3u||");
+        options.multiSelect = true;
+        const QString folder = QString::fromStdString(dir.path().string());
+        WithNextModal([folder, typed](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->setDirectory(folder);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(name);
+            name->setText(typed);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const auto chosen = prompts.ChooseOpenFiles(options);
+        QVERIFY(chosen);
+        QVERIFY(typed.size() > 15000);
+        QCOMPARE(*chosen, expected);
+    }
+
     void folderBrowserShowsItsTitleOnOneLine() {
         test::TempDir dir;
         QtPrompts prompts;
