@@ -114,6 +114,8 @@ bool Id3v1Page::CollectId3v1(const GenreList& genres, bool manifestPresent) {
     PutText(image_.album, album, 30);
     PutText(image_.year, year, 4);
     PutText(image_.commentBlock, comment, 30);
+    // The whole length decides: counted in 8 bits, a comment of 256 to 284 bytes would be cut
+    // to 28 for a track number.
     if (UpToZero(values.comment).size() <= 28) {
         image_.commentBlock[28] = 0;
         image_.commentBlock[29] = track;

@@ -136,6 +136,9 @@ TEST(Id3v1PageTest, ImageBytes) {
          "    ", std::string(29, 'c') + ' ', 247},
         {"30-byte comment, no track", "", "", std::string(30, 'c'), 7, 0, 0, std::string(30, ' '),
          "    ", std::string(30, 'c'), 247},
+        // 284 counted in 8 bits is 28: the comment would lose two bytes to a track number.
+        {"284-byte comment, no track", "", "", std::string(284, 'c'), 7, 0, 0, std::string(30, ' '),
+         "    ", std::string(30, 'c'), 247},
         {"track 300 keeps its low byte", "", "", "", 300, 0, 0, std::string(30, ' '), "    ",
          std::string(28, ' ') + '\0' + '\x2C', 247},
         {"empty genre with kuuran", "", "", "", 0, 0, 1, std::string(30, ' '), "    ",

@@ -234,6 +234,12 @@ TEST_F(Id3v2WriteFileTest, FooterIsRewrittenToMatch) {
     ASSERT_EQ(after.size(), newTag + 10 + kAudio.size());
     EXPECT_EQ(after.substr(newTag, 10), "3DI" + after.substr(3, 7));
     EXPECT_EQ(after.substr(newTag + 10), kAudio);
+
+    // Removing the tag takes its footer with it.
+    edit = EditOf(path, static_cast<std::uint32_t>(newTag));
+    mask = kRemoveId3v2Tag;
+    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_EQ(test::ReadAll(path), kAudio);
 }
 
 TEST_F(Id3v2WriteFileTest, BareHeaderTakesTheNewFrames) {

@@ -225,6 +225,11 @@ TEST(Id3v2BuildTest, RewrittenTextFrameKeepsItsEncoding) {
         {2, "ab", Bytes("\x02\0a\0b", 5)},
         {3, nihon, "\x03\xE6\x97\xA5\xE6\x9C\xAC"},
         {3, "", "\x03"},
+        // An encoding no version defines is written as a UTF-16 frame that says so.
+        {7, "ab",
+         Bytes("\x01\xFF\xFE"
+               "a\0b\0",
+               7)},
     };
     for (const Case& c : cases) {
         Id3v2Tag old;
