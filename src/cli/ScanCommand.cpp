@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <thread>
@@ -96,10 +97,14 @@ JsonObject ScanOne(const std::string& path, ScanResult* result) {
             const std::uint32_t id3v2Size = table.info().id3v2Size;
             if (id3v2Size != 0)
                 tag = source.ReadRange(0, kId3v2HeaderSize + std::uint64_t{id3v2Size});
-            std::vector<std::uint8_t> last;
-            if (source.size() >= kId3v1Size)
-                last = source.ReadRange(source.size() - kId3v1Size, kId3v1Size);
-            title = ParseTagTitle(tag, last).value_or(std::string(FileNameOf(path, table.style())));
+            // The last 128 bytes only matter when the ID3v2 tag holds no title: most files are
+            // then measured with one read fewer.
+            std::optional<std::string> found = ParseTagTitle(tag, {});
+            if (!found && source.size() >= kId3v1Size) {
+                found =
+                    ParseTagTitle(tag, source.ReadRange(source.size() - kId3v1Size, kId3v1Size));
+            }
+            title = found.value_or(std::string(FileNameOf(path, table.style())));
         }
     } else {
         *result = ScanResult::ScanOpenFailed;
