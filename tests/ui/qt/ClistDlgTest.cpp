@@ -379,6 +379,24 @@ class ClistDlgTest : public QObject {
         QVERIFY(prompts->messages.empty());
     }
 
+    void loadsShowABusyCursor() {
+        const std::string junk = dir->Write("junk.mp3", std::string(500, 'j'));
+        std::vector<bool> busyWhenTold;
+        prompts->onMessage = [&](const ScriptedPrompts::Message&) {
+            const QCursor* cursor = QApplication::overrideCursor();
+            busyWhenTold.push_back(cursor && cursor->shape() == Qt::WaitCursor);
+        };
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(junk))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(window.get(), &drop);
+        prompts->onMessage = nullptr;
+        QCOMPARE(busyWhenTold, std::vector<bool>{true});  // the failure is told mid-load
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     void contextMenuOnlyBelowTheListTop() {
         OpenSongs(2);
         chosenAction.clear();
