@@ -24,16 +24,6 @@ std::uint32_t Syncsafe32(std::span<const std::uint8_t> b) {
     return DecodeSyncsafe(std::span<const std::uint8_t, 4>(b.data(), 4));
 }
 
-std::vector<std::uint8_t> UndoUnsynchronisation(std::span<const std::uint8_t> data) {
-    std::vector<std::uint8_t> out;
-    out.reserve(data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        out.push_back(data[i]);
-        if (data[i] == 0xFF && i + 1 < data.size() && data[i + 1] == 0x00) ++i;
-    }
-    return out;
-}
-
 std::string_view AsText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -64,6 +54,16 @@ std::int32_t Clamp32(std::size_t n) {
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> UndoUnsynchronisation(std::span<const std::uint8_t> data) {
+    std::vector<std::uint8_t> out;
+    out.reserve(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        out.push_back(data[i]);
+        if (data[i] == 0xFF && i + 1 < data.size() && data[i + 1] == 0x00) ++i;
+    }
+    return out;
+}
 
 std::optional<Id3v2Header> ParseId3v2Header(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < kId3v2HeaderSize || !StartsWith(bytes, "ID3")) return std::nullopt;

@@ -90,6 +90,8 @@ struct Id3v2FrameView {
     std::uint16_t flags = 0;
     std::span<const std::uint8_t> body;  // the stored body
 };
+// The unsynchronisation scheme undone: every FF 00 becomes FF.
+std::vector<std::uint8_t> UndoUnsynchronisation(std::span<const std::uint8_t> data);
 // Frames in order, stopping at padding, at a header that is not a frame ID or does not fit,
 // and before a frame that runs past the area (*cutShort is then set).
 std::vector<Id3v2FrameView> WalkFrames(std::span<const std::uint8_t> frames, std::uint8_t major,

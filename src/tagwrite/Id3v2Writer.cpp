@@ -78,17 +78,6 @@ void PutSize(Bytes& out, std::size_t at, std::uint32_t value, bool syncsafe) {
     }
 }
 
-// The ID3v2 unsynchronisation scheme undone: every FF 00 becomes FF.
-Bytes Resynchronise(std::span<const std::uint8_t> data) {
-    Bytes out;
-    out.reserve(data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        out.push_back(data[i]);
-        if (data[i] == 0xFF && i + 1 < data.size() && data[i + 1] == 0) ++i;
-    }
-    return out;
-}
-
 void Append(Bytes& out, std::string_view s) {
     out.insert(out.end(), s.begin(), s.end());
 }
@@ -395,7 +384,7 @@ Id3v2Build BuildId3v2Tag(std::span<const std::uint8_t> oldTag, const Id3v2Edit& 
     std::span<const std::uint8_t> body = oldTag.subspan(kHeaderSize);
     const bool unsynchronised = flags & 0x80;
     if (unsynchronised && major == 3) {
-        resynced = Resynchronise(body);
+        resynced = UndoUnsynchronisation(body);
         body = resynced;
     }
     flags &= 0x7F;
