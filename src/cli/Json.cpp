@@ -1,6 +1,8 @@
 #include "Json.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <ostream>
 
@@ -9,17 +11,57 @@
 namespace sorrelbox::cli {
 namespace {
 
-// Appends valid UTF-8 as a JSON string literal. Runs of bytes that need no escape are
-// copied whole: most texts have none.
+constexpr std::uint64_t kOnes = 0x0101010101010101;
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
+
+std::uint64_t Word(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// High bit set in each byte of word that equals byte (exact whenever any byte does).
+std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte) {
+    const std::uint64_t diff = word ^ (kOnes * byte);
+    return (diff - kOnes) & ~diff & kHighBits;
+}
+
+// Where the first byte JSON must escape stands (a control character, '"' or '\\'), or the
+// size. Eight bytes at a time: texts are long and escapes rare.
+std::size_t FirstToEscape(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        const std::uint64_t word = Word(s.data() + i);
+        const std::uint64_t control = (word - kOnes * 0x20) & ~word & kHighBits;
+        if (control | BytesEqual(word, '"') | BytesEqual(word, '\\')) break;
+    }
+    for (; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == '"' || c == '\\') return i;
+    }
+    return s.size();
+}
+
+bool IsAscii(std::string_view s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        if (Word(s.data() + i) & kHighBits) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+// Appends valid UTF-8 as a JSON string literal.
 void AppendQuoted(std::string& out, std::string_view utf8) {
     static constexpr char kHex[] = "0123456789abcdef";
     out += '"';
-    std::size_t copied = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(utf8.substr(copied, i - copied));
-        copied = i + 1;
+    for (;;) {
+        const std::size_t n = FirstToEscape(utf8);
+        out.append(utf8.substr(0, n));
+        if (n == utf8.size()) break;
+        const auto c = static_cast<unsigned char>(utf8[n]);
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -47,8 +89,8 @@ void AppendQuoted(std::string& out, std::string_view utf8) {
                 out += kHex[c >> 4];
                 out += kHex[c & 0xF];
         }
+        utf8.remove_prefix(n + 1);
     }
-    out.append(utf8.substr(copied));
     out += '"';
 }
 
@@ -68,12 +110,13 @@ std::string JsonUtf8String(std::string_view utf8) {
 
 JsonObject& JsonObject::AddKey(std::string_view key) {
     if (body_.empty()) {
-        body_.reserve(256);  // a scan line, without growing
+        body_.reserve(512);  // a scan line, without growing
     } else {
         body_ += ",";
     }
-    AppendQuoted(body_, key);
-    body_ += ":";
+    body_ += '"';
+    body_ += key;
+    body_ += "\":";
     return *this;
 }
 
@@ -85,7 +128,12 @@ JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) {
 
 JsonObject& JsonObject::AddString(std::string_view key, std::string_view cpText) {
     AddKey(key);
-    AppendQuoted(body_, ActiveCodePage().ToUtf8(cpText));
+    // ASCII reads the same in every code page: no converted copy.
+    if (IsAscii(cpText)) {
+        AppendQuoted(body_, cpText);
+    } else {
+        AppendQuoted(body_, ActiveCodePage().ToUtf8(cpText));
+    }
     return *this;
 }
 

@@ -33,6 +33,34 @@ TEST(JsonTest, StringsAreConvertedAndEscaped) {
     }
 }
 
+TEST(JsonTest, EscapesAreFoundAtEveryPositionOfLongTexts) {
+    ScopedCodePage cp{CodePage(CodePage::Kind::Utf8)};
+    // UTF-8 whose bytes differ from '"', '\\' and control characters only in their high bit.
+    const std::string lookalikes = "\xC2\xA2\xC3\x9C\xDC\xA0\xDC\x80";
+    const std::pair<char, std::string> escapes[] = {
+        {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\x01', "\\u0001"}, {'\x1f', "\\u001f"}};
+    for (const auto& [c, escaped] : escapes) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::string text = lookalikes + std::string(20, 'a');
+            std::string want = text;
+            text.insert(lookalikes.size() + at, 1, c);
+            want.insert(lookalikes.size() + at, escaped);
+            SCOPED_TRACE(at);
+            EXPECT_EQ(JsonString(text), "\"" + want + "\"");
+            JsonObject o;
+            o.AddString("k", text);
+            std::ostringstream out;
+            WriteJsonLine(out, o);
+            EXPECT_EQ(out.str(), "{\"k\":\"" + want + "\"}\n");
+        }
+    }
+    JsonObject ascii;
+    ascii.AddString("k", std::string(30, 'x') + "\x7f~");
+    std::ostringstream out;
+    WriteJsonLine(out, ascii);
+    EXPECT_EQ(out.str(), "{\"k\":\"" + std::string(30, 'x') + "\x7f~\"}\n");
+}
+
 TEST(JsonTest, ObjectKeepsKeyOrderAndTypes) {
     ScopedCodePage cp{CodePage(CodePage::Kind::Utf8)};
     JsonObject inner;
