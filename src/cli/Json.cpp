@@ -42,17 +42,6 @@ std::size_t FirstToEscape(std::string_view s) {
     return s.size();
 }
 
-bool IsAscii(std::string_view s) {
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        if (Word(s.data() + i) & kHighBits) return false;
-    }
-    for (; i < s.size(); ++i) {
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
-    }
-    return true;
-}
-
 // Appends valid UTF-8 as a JSON string literal.
 void AppendQuoted(std::string& out, std::string_view utf8) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -128,7 +117,7 @@ JsonObject& JsonObject::AddRaw(std::string_view key, std::string_view json) {
 
 JsonObject& JsonObject::AddString(std::string_view key, std::string_view cpText) {
     AddKey(key);
-    // ASCII reads the same in every code page: no converted copy.
+    // ASCII needs no converted copy.
     if (IsAscii(cpText)) {
         AppendQuoted(body_, cpText);
     } else {

@@ -32,7 +32,7 @@ class JsonObject {
     std::string str() const { return "{" + body_ + "}"; }
 
   private:
-    // The comma and the key; keys are ASCII names of our own, so they are not converted.
+    // The comma and the key; keys are ASCII names of our own, appended as they stand.
     JsonObject& AddKey(std::string_view key);
     JsonObject& AddRaw(std::string_view key, std::string_view json);
     template <typename Integer>

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -319,16 +321,20 @@ std::string CodePage::FromUtf16(std::u16string_view s) const {
     return out;
 }
 
-// ASCII is the same bytes in both code pages and in UTF-8; most paths and tags are ASCII, so
-// the conversions at the edges skip the round trip for them.
-namespace {
+// Most paths and tags are ASCII, so the conversions at the edges skip the round trip for them.
 bool IsAscii(std::string_view s) {
-    for (const char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080;
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, sizeof word);
+        if (word & kHighBits) return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
     }
     return true;
 }
-}  // namespace
 
 std::string CodePage::ToUtf8(std::string_view s) const {
     if (IsAscii(s)) return std::string(s);

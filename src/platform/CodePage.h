@@ -78,6 +78,10 @@ class ScopedCodePage {
     CodePage saved_;
 };
 
+// True when every byte is below 0x80: such a text is the same bytes in every code page and in
+// UTF-8.
+bool IsAscii(std::string_view s);
+
 // A text of the program (UTF-8 in the source) in the active code page.
 std::string CpText(std::string_view utf8);
 
