@@ -247,4 +247,17 @@ Bytes VbrFile(std::uint32_t frames, const MpegHeader& header) {
     return Mp3Builder().Frame(header, xing).Frame(header).Frame(header).Frame(header).Build();
 }
 
+std::string WriteCbrSong(const TempDir& dir, std::string_view name, std::size_t seconds) {
+    return dir.Write(name, CbrFile(16000 * seconds));
+}
+
+std::vector<std::string> WriteLetterSongs(const TempDir& dir, int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+        paths.push_back(WriteCbrSong(dir, std::string(1, static_cast<char>('a' + i)) + ".mp3",
+                                     10 * static_cast<std::size_t>(i + 1)));
+    }
+    return paths;
+}
+
 }  // namespace sorrelbox::test

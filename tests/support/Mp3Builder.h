@@ -169,5 +169,9 @@ class Mp3Builder {
 Bytes CbrFile(std::size_t totalSize, const MpegHeader& header = {});
 // A VBR file: one Xing frame counting frames, then a few plain frames.
 Bytes VbrFile(std::uint32_t frames, const MpegHeader& header = {});
+// A 128 kbit/s CBR song of whole seconds (16000 bytes each) written to name in dir; its path.
+std::string WriteCbrSong(const TempDir& dir, std::string_view name, std::size_t seconds);
+// a.mp3, b.mp3, ... of 10, 20, ... seconds written to dir; their paths in that order.
+std::vector<std::string> WriteLetterSongs(const TempDir& dir, int count);
 
 }  // namespace sorrelbox::test

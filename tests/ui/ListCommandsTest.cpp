@@ -27,16 +27,12 @@ class ListCommandsTest : public ::testing::Test {
 
     // A CBR song of the given length in whole seconds.
     std::string Song(const std::string& name, std::size_t seconds) {
-        return dir.Write(name, test::CbrFile(kBytesPerSecond * seconds));
+        return test::WriteCbrSong(dir, name, seconds);
     }
 
     // Loads songs named a.mp3, b.mp3, ... of 10, 20, 30 ... seconds.
     void LoadSongs(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Song(std::string(1, static_cast<char>('a' + i)) + ".mp3",
-                                 10 * static_cast<std::size_t>(i + 1)));
-        }
+        const std::vector<std::string> paths = test::WriteLetterSongs(dir, count);
         commands->DropFiles(paths);
         ASSERT_EQ(table.songCount(), count);
         commands->TakeListChange();

@@ -41,16 +41,12 @@ class PlayerLogicTest : public ::testing::Test {
 
     // A CBR song of the given length at 128 kbit/s.
     std::string Song(const std::string& name, std::size_t seconds) {
-        return dir.Write(name, test::CbrFile(kBytesPerSecond * seconds));
+        return test::WriteCbrSong(dir, name, seconds);
     }
 
     // Loads a.mp3, b.mp3, ... of 10, 20, 30 ... seconds.
     void LoadSongs(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Song(std::string(1, static_cast<char>('a' + i)) + ".mp3",
-                                 10 * static_cast<std::size_t>(i + 1)));
-        }
+        const std::vector<std::string> paths = test::WriteLetterSongs(dir, count);
         Load(paths);
     }
 

@@ -29,8 +29,6 @@
 namespace sorrelbox {
 namespace {
 
-constexpr std::size_t kBytesPerSecond = 16000;  // 128 kbit/s CBR
-
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
@@ -61,16 +59,12 @@ class ClistDlgTest : public QObject {
     QListWidget* List() { return window->findChild<QListWidget*>(QStringLiteral("list1007")); }
 
     std::string Song(const std::string& name, std::size_t seconds) {
-        return dir->Write(name, test::CbrFile(kBytesPerSecond * seconds));
+        return test::WriteCbrSong(*dir, name, seconds);
     }
 
     // Opens a.mp3, b.mp3, ... of 10, 20, ... seconds through the open-files command.
     void OpenSongs(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Song(std::string(1, static_cast<char>('a' + i)) + ".mp3",
-                                 10 * static_cast<std::size_t>(i + 1)));
-        }
+        const std::vector<std::string> paths = test::WriteLetterSongs(*dir, count);
         prompts->openFiles.push_back(paths);
         Action(32771)->trigger();
     }

@@ -30,8 +30,6 @@
 namespace sorrelbox {
 namespace {
 
-constexpr std::size_t kBytesPerSecond = 16000;  // 128 kbit/s CBR
-
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
@@ -92,16 +90,12 @@ class CplayerTest : public QObject {
     std::unique_ptr<ClistDlg> window;
 
     std::string Song(const std::string& name, std::size_t seconds) {
-        return dir->Write(name, test::CbrFile(kBytesPerSecond * seconds));
+        return test::WriteCbrSong(*dir, name, seconds);
     }
 
     // a.mp3, b.mp3, ... of 10, 20, ... seconds, loaded through the open-files command.
     void OpenSongs(int count) {
-        std::vector<std::string> paths;
-        for (int i = 0; i < count; ++i) {
-            paths.push_back(Song(std::string(1, static_cast<char>('a' + i)) + ".mp3",
-                                 10 * static_cast<std::size_t>(i + 1)));
-        }
+        const std::vector<std::string> paths = test::WriteLetterSongs(*dir, count);
         prompts->openFiles.push_back(paths);
         Trigger(32771);
     }
