@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStringList>
@@ -69,6 +70,8 @@ ClistDlg::ClistDlg(Settings& settings, const StartupInfo& startup, Prompts* prom
     setWindowIcon(QIcon(QStringLiteral(":/sorrelbox/sorrelbox.png")));
     setAcceptDrops(true);
     UseAligningFont(ui_->list1007);
+    ui_->list1007->installEventFilter(this);
+    ui_->list1007->viewport()->installEventFilter(this);
     ConnectCommands();
     Refresh();
     ui_->list1007->setFocus();
@@ -271,14 +274,46 @@ void ClistDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+bool ClistDlg::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == ui_->list1007->viewport() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+         type == QEvent::MouseButtonRelease)) {
+        // A right press only asks for the menu, which acts on the song already selected; the
+        // list would select the row under the pointer (and answer a pending move with it).
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    }
+    if (watched == ui_->list1007 && type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            OpenKeyboardMenu();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ClistDlg::OpenKeyboardMenu() {
+    QListWidget* list = ui_->list1007;
+    const int row = commands_->selection();
+    if (row < 0 || row >= list->count() || commands_->movePending()) return;
+    list->scrollToItem(list->item(row));
+    const QRect rect = list->visualItemRect(list->item(row));
+    menuRunner_(*ui_->menu130, list->viewport()->mapToGlobal(rect.center()));
+}
+
 void ClistDlg::contextMenuEvent(QContextMenuEvent* event) {
-    // A request from the keyboard has no point of its own and is tested at (-1, -1).
-    const QPoint global =
-        event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : event->globalPos();
+    event->accept();
+    // The keyboard's request (X11 sends one for the Menu key) has no point of its own.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        OpenKeyboardMenu();
+        return;
+    }
+    const QPoint global = event->globalPos();
     const int y = mapFromGlobal(global).y();
     const bool wanted = commands_->WantsContextMenu(
         y, [this] { return ui_->list1007->mapTo(this, QPoint(0, 0)).y(); });
-    event->accept();
     if (wanted) menuRunner_(*ui_->menu130, global);
 }
 

@@ -57,6 +57,7 @@ class ClistDlg : public QDialog {
     }
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -71,6 +72,8 @@ class ClistDlg : public QDialog {
     void OpenSettings();
     void OpenManual();
     void OpenPlayer(const PlayerRequest& request);
+    // The context menu asked for from the keyboard: at the selected song's row.
+    void OpenKeyboardMenu();
     // Pushes list lines, selection and field texts into the widgets.
     void Refresh();
 

@@ -61,6 +61,9 @@ void ListCommands::SelectionChanged(int index) {
     if (movePending_) {
         const int source = moveSource_;
         const int target = selection_;
+        // Ended before the question: its box runs an event loop, where a second report of
+        // the same click must find nothing pending.
+        EndPendingMove();
         // A move needs both ends in the list; otherwise it just ends.
         if (target >= 0 && source < count) {
             const std::string question =
@@ -72,7 +75,6 @@ void ListCommands::SelectionChanged(int index) {
                 selection_ = target;
             }
         }
-        EndPendingMove();
     }
 
     if (selection_ < 0) return;

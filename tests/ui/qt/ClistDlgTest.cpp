@@ -1,5 +1,8 @@
 // The real main window on the offscreen platform, driven by object names, with scripted
-// answers in place of the user.
+// answers in place of the user. Mouse input goes through the window system, as a user's does:
+// that is where a right press asks for the context menu.
+
+#define QTEST_QPA_MOUSE_HANDLING
 
 #include <QAccessible>
 #include <QAction>
@@ -16,7 +19,9 @@
 #include <QUrl>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
@@ -45,6 +50,7 @@ class ClistDlgTest : public QObject {
     StartupInfo startup;
     std::unique_ptr<ClistDlg> window;
     std::vector<QString> menusShown;  // the context menu's object name per showing
+    std::vector<QPoint> menuPoints;   // and where it was shown
     QString chosenAction;             // what the scripted user picks in the context menu
     std::vector<QUrl> openedUrls;
 
@@ -88,18 +94,24 @@ class ClistDlgTest : public QObject {
                           list->visualItemRect(list->item(row)).center());
     }
 
-    // A right-click at pos in widget, as the window system delivers it.
-    void RightClick(QWidget* widget, QPoint pos,
-                    QContextMenuEvent::Reason reason = QContextMenuEvent::Mouse) {
-        QContextMenuEvent event(reason, pos, widget->mapToGlobal(pos));
-        QApplication::sendEvent(widget, &event);
+    // A real right-click: the press goes through the window system, which asks for the menu.
+    void RightClick(QWidget* widget, QPoint pos) {
+        QTest::mouseClick(widget, Qt::RightButton, {}, pos);
+    }
+    void RightClickRow(int row) {
+        RightClick(List()->viewport(), List()->visualItemRect(List()->item(row)).center());
     }
 
+    // Picks command number from the context menu, right-clicking the last row (not the
+    // selected one: the menu acts on the selection) or the empty list.
     void ContextCommand(int number) {
         chosenAction = QStringLiteral("action%1").arg(number);
         const std::size_t before = menusShown.size();
-        QListWidget* list = List();
-        RightClick(list->viewport(), list->viewport()->rect().center());
+        if (List()->count() > 0) {
+            RightClickRow(List()->count() - 1);
+        } else {
+            RightClick(List()->viewport(), List()->viewport()->rect().center());
+        }
         QCOMPARE(menusShown.size(), before + 1);
     }
 
@@ -119,8 +131,11 @@ class ClistDlgTest : public QObject {
         window = std::make_unique<ClistDlg>(settings, startup, prompts.get());
         menusShown.clear();
         openedUrls.clear();
-        window->setMenuRunner([this](QMenu& menu, const QPoint&) {
+        menuPoints.clear();
+        window->setMenuRunner([this](QMenu& menu, const QPoint& pos) {
             menusShown.push_back(menu.objectName());
+            menuPoints.push_back(pos);
+            QCoreApplication::processEvents();  // a shown menu runs an event loop
             for (QAction* action : menu.actions()) {
                 if (action->objectName() == chosenAction) action->trigger();
             }
@@ -256,14 +271,32 @@ class ClistDlgTest : public QObject {
             QCOMPARE(LastMessage().caption, CpText("選択"));
             QVERIFY(window->commands().movePending());
 
-            // While the move waits, the context menu does not appear.
+            // While the move waits, a right-click on another row neither shows the menu nor
+            // selects that row as the target.
             const std::size_t shown = menusShown.size();
-            RightClick(List()->viewport(), List()->viewport()->rect().center());
+            prompts->messages.clear();
+            RightClickRow(2);
+            QCoreApplication::processEvents();
             QCOMPARE(menusShown.size(), shown);
+            QVERIFY(prompts->messages.empty());
+            QVERIFY(window->commands().movePending());
+            QCOMPARE(List()->currentRow(), c.source);
 
-            prompts->answers.push_back(c.answer);
-            ClickRow(c.target);
+            // The button comes up while the question's box runs its event loop: one click
+            // still asks once and moves at most once.
+            const QPoint at = List()->visualItemRect(List()->item(c.target)).center();
+            bool released = false;
+            prompts->onMessage = [&](const auto&) {
+                if (!std::exchange(released, true))
+                    QTest::mouseRelease(List()->viewport(), Qt::LeftButton, {}, at);
+                QCoreApplication::processEvents();
+            };
+            prompts->answers = {c.answer, MessageAnswer::Ok};
+            QTest::mousePress(List()->viewport(), Qt::LeftButton, {}, at);
             QTRY_VERIFY(!window->commands().movePending());
+            QCoreApplication::processEvents();
+            prompts->onMessage = nullptr;
+            QCOMPARE(prompts->messages.size(), std::size_t{1});
             QCOMPARE(LastText(), QStringLiteral("%1番目を%2番目に移動しますか？")
                                      .arg(c.source + 1)
                                      .arg(c.target + 1));
@@ -394,10 +427,10 @@ class ClistDlgTest : public QObject {
     void contextMenuOnlyBelowTheListTop() {
         OpenSongs(2);
         chosenAction.clear();
-        // Above the list: the count field's label, the fields' area, a keyboard request.
+        // Above the list: the count field's label and the fields' area.
         QWidget* label = window->findChild<QWidget*>(QStringLiteral("label1000"));
         RightClick(label, label->rect().center());
-        RightClick(List()->viewport(), QPoint(5, 5), QContextMenuEvent::Keyboard);
+        RightClick(window.get(), List()->mapTo(window.get(), QPoint(5, -1)));
         QCOMPARE(menusShown.size(), std::size_t{0});
         QVERIFY(window->commands().listTop() > 0);
 
@@ -408,6 +441,38 @@ class ClistDlgTest : public QObject {
         QCOMPARE(items.size(), 6);
         QVERIFY(items[2]->isSeparator());
         QVERIFY(items[4]->isSeparator());
+    }
+
+    void keyboardMenuOpensAtTheSelectedRow() {
+        OpenSongs(3);
+        List()->setFocus();
+        chosenAction = QStringLiteral("action32781");
+        const std::function<void()> presses[] = {
+            [this] { QTest::keyClick(List(), Qt::Key_Menu); },
+            [this] { QTest::keyClick(List(), Qt::Key_F10, Qt::ShiftModifier); },
+            [this] {  // the request X11 makes of the Menu key, to the window
+                QContextMenuEvent request(QContextMenuEvent::Keyboard, {}, {});
+                QApplication::sendEvent(window->windowHandle(), &request);
+            }};
+        for (const auto& press : presses) press();  // nothing selected: no menu
+        QCOMPARE(menusShown.size(), std::size_t{0});
+
+        ClickRow(1);
+        QTRY_COMPARE(window->commands().selection(), 1);
+        for (const auto& press : presses) {
+            prompts->answers = {MessageAnswer::Cancel};
+            press();
+            QCOMPARE(LastText(), Q("2番目を削除しますか？"));
+            const QRect row = List()->visualItemRect(List()->item(1));
+            QVERIFY(row.contains(List()->viewport()->mapFromGlobal(menuPoints.back())));
+        }
+        QCOMPARE(menusShown.size(), std::size_t{3});
+
+        chosenAction = QStringLiteral("action32780");  // reorder, then no menu while pending
+        presses[0]();
+        QVERIFY(window->commands().movePending());
+        for (const auto& press : presses) press();
+        QCOMPARE(menusShown.size(), std::size_t{4});
     }
 
     void tagAndPlayerCommandsRefuse() {
