@@ -43,6 +43,12 @@ CtagDlg::CtagDlg(const TagEditorRequest& request, TagEditorHost host, QWidget* p
               request.path),
       walk_{host_.table, host_.prompts,
             [this](std::size_t index) {
+                // The caption names the song before it loads, so a failure message is
+                // already about the song shown there.
+                if (editor_.mode == EditorMode::List) {
+                    setWindowTitle(
+                        ToQString(ContinuousCaption(editor_.songNumber, editor_.songTotal)));
+                }
                 if (host_.selectSong) host_.selectSong(index);
             },
             [this] { ReadFields(); }, host_.table.style()} {
@@ -127,10 +133,12 @@ bool CtagDlg::eventFilter(QObject* watched, QEvent* event) {
             editor_.focusCode = 0;
         } else if (const QVariant code = watched->property(kFocusCode); code.isValid()) {
             editor_.focusCode = static_cast<std::uint8_t>(code.toInt());
-            // The artist box's text is not left selected when it gains the focus.
-            if (auto* edit = qobject_cast<QLineEdit*>(watched);
-                edit && qobject_cast<QComboBox*>(edit->parentWidget())) {
-                edit->deselect();
+            // The artist box's text is not left selected when it gains the focus. The focus
+            // lands on the box, which selects its edit part after this filter has run.
+            if (auto* box = qobject_cast<QComboBox*>(watched); box && box->lineEdit()) {
+                QMetaObject::invokeMethod(
+                    box->lineEdit(), [edit = box->lineEdit()] { edit->deselect(); },
+                    Qt::QueuedConnection);
             }
         }
     } else if (event->type() == QEvent::KeyPress && watched != ui_->edit1009 &&
@@ -153,24 +161,23 @@ void CtagDlg::ConnectControls() {
     click(ui_->button1012, &CtagDlg::OnFileNameInput);
     click(ui_->button1016, &CtagDlg::OnAddArtist);
     connect(ui_->button1011, &QPushButton::clicked, this, [this] {
-        ReadFields();
         editor_.ClearFileName();
-        PushFields();
+        SetText(ui_->edit1010, editor_.fileNameText);
     });
     connect(ui_->button1017, &QPushButton::clicked, this, [this] {
-        ReadFields();
+        if (!ReadFields()) return;
         CopyId3v1ToId3v2(editor_);
         PushFields();
     });
     connect(ui_->button1018, &QPushButton::clicked, this, [this] {
-        ReadFields();
+        if (!ReadFields()) return;
         CopyId3v2ToId3v1(editor_, host_.startup.manifestPresent);
         PushFields();
     });
     connect(ui_->button1061, &QPushButton::clicked, this, [this] {
-        ReadFields();
         editor_.ReleaseAllHolds();
-        PushFields();
+        v1_->PushHolds(editor_.v1.holds);
+        v2_->PushHolds(editor_.v2.holds);
     });
     connect(ui_->button1047, &QPushButton::clicked, this,
             [this] { Follow(PreviousSong(editor_, walk_)); });
@@ -195,12 +202,13 @@ void CtagDlg::ReadNameFields() {
     editor_.keepName = ui_->check1072->isChecked();
 }
 
-void CtagDlg::ReadV1Fields() {
+bool CtagDlg::ReadV1Fields() {
     std::string trackText;
     const Id3v1Values texts = v1_->Texts(trackText);
-    editor_.v1.ReadFields(texts, trackText, host_.prompts);
+    const bool read = editor_.v1.ReadFields(texts, trackText, host_.prompts);
     v1_->ReadHolds(editor_.v1.holds);
     editor_.v1.hasBox = v1_->ui().check1039->isChecked();
+    return read;
 }
 
 void CtagDlg::ReadV2Fields() {
@@ -209,10 +217,18 @@ void CtagDlg::ReadV2Fields() {
     editor_.v2.hasBox = v2_->ui().check1019->isChecked();
 }
 
-void CtagDlg::ReadFields() {
+bool CtagDlg::ReadFields() {
     ReadNameFields();
-    ReadV1Fields();
     ReadV2Fields();
+    return ReadV1Fields();
+}
+
+bool CtagDlg::ReadShownPage() {
+    if (editor_.currentPage == 2) {
+        ReadV2Fields();
+        return true;
+    }
+    return editor_.currentPage != 1 || ReadV1Fields();
 }
 
 void CtagDlg::PushFields() {
@@ -229,9 +245,20 @@ void CtagDlg::PushFields() {
     v2_->Push(editor_.v2);
     UpdateEnables();
     ShowCurrentPage();
-    if (editor_.mode == EditorMode::List) {
-        setWindowTitle(ToQString(ContinuousCaption(editor_.songNumber, editor_.songTotal)));
+}
+
+void CtagDlg::PushShownPage() {
+    if (editor_.currentPage == 1) v1_->Push(editor_.v1);
+    if (editor_.currentPage == 2) v2_->Push(editor_.v2);
+}
+
+void CtagDlg::PushTracks() {
+    {
+        const QSignalBlocker track(ui_->check1046);
+        ui_->check1046->setChecked(editor_.autoTrack);
     }
+    SetText(v1_->ui().edit1038, std::to_string(editor_.v1.values.track));
+    SetText(v2_->ui().edit1040, editor_.v2.values[V2Field::Track]);
 }
 
 void CtagDlg::UpdateEnables() {
@@ -307,18 +334,19 @@ void CtagDlg::OnRevert() {
 
 void CtagDlg::OnAddField() {
     if (editor_.focusCode == 0) return;
-    ReadFields();
+    ReadNameFields();
+    if (!ReadShownPage()) return;
     editor_.AppendFocusedFieldToFileName();
-    PushFields();
+    SetText(ui_->edit1010, editor_.fileNameText);
     ui_->edit1010->setFocus();
     ui_->edit1010->setCursorPosition(static_cast<int>(ui_->edit1010->text().size()));
 }
 
 void CtagDlg::OnFileNameInput() {
     const int code = editor_.focusCode;
-    ReadFields();
-    if (!editor_.AppendFileNameToFocusedField()) return;
-    PushFields();
+    ReadNameFields();
+    if (!ReadShownPage() || !editor_.AppendFileNameToFocusedField()) return;
+    PushShownPage();
     QWidget* page = code < 10 ? static_cast<QWidget*>(v1_) : v2_;
     for (QWidget* w : page->findChildren<QWidget*>()) {
         if (w->property(kFocusCode).toInt() != code || qobject_cast<QComboBox*>(w)) continue;
@@ -330,7 +358,7 @@ void CtagDlg::OnFileNameInput() {
 }
 
 void CtagDlg::OnAddArtist() {
-    ReadFields();
+    if (!ReadShownPage()) return;
     const auto result =
         editor_.AddArtist(StartupFile(host_.startup, "artist.txt", host_.table.style()),
                           host_.settings.kanryoumes, host_.prompts);
@@ -340,7 +368,6 @@ void CtagDlg::OnAddArtist() {
         v1_->SetArtists(editor_.artists);
         v2_->SetArtists(editor_.artists);
     }
-    PushFields();
     // The new entry is picked in the shown page's box; its text is the field's already.
     QComboBox* box = editor_.currentPage == 1   ? v1_->ui().combo1033
                      : editor_.currentPage == 2 ? v2_->ui().combo1020
@@ -352,9 +379,14 @@ void CtagDlg::OnAddArtist() {
 }
 
 void CtagDlg::OnAutoTrack(bool checked) {
-    ReadFields();
+    // Checking takes the counter from the shown page's track; unchecking needs no field.
+    if (checked && !ReadShownPage()) {
+        const QSignalBlocker blocker(ui_->check1046);
+        ui_->check1046->setChecked(false);
+        return;
+    }
     SetAutoTrack(editor_, checked);
-    PushFields();
+    PushTracks();
 }
 
 void CtagDlg::OnTab(int index) {

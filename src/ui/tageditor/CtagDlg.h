@@ -58,13 +58,18 @@ class CtagDlg : public QDialog {
   private:
     void ConnectControls();
     void WatchPage(QWidget* page);
-    // Fields into the editor: both pages, or only the one shown.
-    void ReadFields();
-    void ReadV1Fields();
+    // Fields into the editor: both pages, or only the one shown. False when the ID3v1 track
+    // is no whole number (the message has been shown and the values are the old ones).
+    bool ReadFields();
+    bool ReadV1Fields();
     void ReadV2Fields();
+    bool ReadShownPage();
     void ReadNameFields();
-    // The editor into the fields.
+    // The editor into the fields: all of them, or those a button changed. A button reads and
+    // pushes only what it acts on, so nothing typed elsewhere is put back to an old value.
     void PushFields();
+    void PushShownPage();
+    void PushTracks();
     void UpdateEnables();
     void ShowCurrentPage();
     // What a song move leaves: the song shown, or the window closed.

@@ -43,11 +43,15 @@ void Cv1tagDlg::Push(const Id3v1Page& page) {
     ui_->combo1036->setCurrentIndex(v.genreLine < ui_->combo1036->count() ? v.genreLine : -1);
     SetText(ui_->edit1037, v.comment);
     SetText(ui_->edit1038, std::to_string(v.track));
-    const Id3v1Holds& h = page.holds;
+    PushHolds(page.holds);
+    const QSignalBlocker blocker(ui_->check1039);
+    ui_->check1039->setChecked(page.hasBox);
+}
+
+void Cv1tagDlg::PushHolds(const Id3v1Holds& h) {
     const std::pair<QCheckBox*, bool> boxes[] = {
-        {ui_->check1055, h.title},     {ui_->check1056, h.artist}, {ui_->check1057, h.album},
-        {ui_->check1058, h.year},      {ui_->check1059, h.genre},  {ui_->check1060, h.comment},
-        {ui_->check1039, page.hasBox},
+        {ui_->check1055, h.title}, {ui_->check1056, h.artist}, {ui_->check1057, h.album},
+        {ui_->check1058, h.year},  {ui_->check1059, h.genre},  {ui_->check1060, h.comment},
     };
     for (const auto& [box, checked] : boxes) {
         const QSignalBlocker blocker(box);

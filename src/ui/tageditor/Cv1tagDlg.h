@@ -31,6 +31,7 @@ class Cv1tagDlg : public QWidget {
     void SetInfoLines(const std::array<std::string, 6>& lines);
 
     void Push(const Id3v1Page& page);
+    void PushHolds(const Id3v1Holds& holds);
     // The fields' texts (the track as typed, into trackText).
     Id3v1Values Texts(std::string& trackText) const;
     void ReadHolds(Id3v1Holds& holds) const;

@@ -44,16 +44,22 @@ void Cv2tagDlg::Push(const Id3v2Page& page) {
         QWidget* field = Field(f);
         if (auto* edit = qobject_cast<QLineEdit*>(field)) SetText(edit, page.values[f]);
         if (auto* edit = qobject_cast<QPlainTextEdit*>(field)) SetText(edit, page.values[f]);
-        if (QCheckBox* hold = Hold(f)) {
-            const QSignalBlocker blocker(hold);
-            hold->setChecked(page.holds[f]);
-        }
     }
+    PushHolds(page.holds);
     SetArtistText(ui_->combo1020, page.values[V2Field::Artist]);
     const int line = page.values.genreLine;
     ui_->combo1021->setCurrentIndex(line < ui_->combo1021->count() ? line : -1);
     const QSignalBlocker blocker(ui_->check1019);
     ui_->check1019->setChecked(page.hasBox);
+}
+
+void Cv2tagDlg::PushHolds(const Id3v2Holds& holds) {
+    for (std::size_t i = 0; i < kId3v2FieldCount; ++i) {
+        if (QCheckBox* hold = Hold(static_cast<V2Field>(i))) {
+            const QSignalBlocker blocker(hold);
+            hold->setChecked(holds[static_cast<V2Field>(i)]);
+        }
+    }
 }
 
 Id3v2Values Cv2tagDlg::Texts() const {

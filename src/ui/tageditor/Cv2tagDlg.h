@@ -30,6 +30,7 @@ class Cv2tagDlg : public QWidget {
     void SetArtists(const ArtistList& artists);
 
     void Push(const Id3v2Page& page);
+    void PushHolds(const Id3v2Holds& holds);
     Id3v2Values Texts() const;
     void ReadHolds(Id3v2Holds& holds) const;
     // enabled(f) says whether field f may be edited.

@@ -102,11 +102,18 @@ class CtagDlgTest : public QObject {
         if (!child) qFatal("no %s", name);
         return child;
     }
+    static QPushButton* Button(QWidget* window, int number) {
+        return Child<QPushButton>(window,
+                                  QStringLiteral("button%1").arg(number).toLatin1().constData());
+    }
     static void Click(QWidget* window, int number) {
-        QTest::mouseClick(
-            Child<QPushButton>(window,
-                               QStringLiteral("button%1").arg(number).toLatin1().constData()),
-            Qt::LeftButton);
+        QTest::mouseClick(Button(window, number), Qt::LeftButton);
+    }
+    // Return on the button that has the focus.
+    static void PressReturn(QWidget* window, int number) {
+        QPushButton* button = Button(window, number);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
     }
 
     std::optional<SongTags> Tags(const std::string& path) {
@@ -194,7 +201,7 @@ class CtagDlgTest : public QObject {
         }
     }
 
-    void returnInAPageOnlyMarks() {
+    void returnInAPageOnlyMarksAndOnAButtonPressesIt() {
         AddSongs({{"song.mp3", test::CbrFile(8000) + V1Tag("Title", 1)}});
         const std::string before = test::ReadAll(table->songPaths()[0]);
         auto window = Open(TagEditorMode::Single);
@@ -204,6 +211,11 @@ class CtagDlgTest : public QObject {
         QTest::keyClick(title, Qt::Key_Return);
         QVERIFY(window->isVisible());
         QCOMPARE(test::ReadAll(table->songPaths()[0]), before);
+        PressReturn(window.get(), 1015);  // 元に戻す, not 更新
+        QVERIFY(window->isVisible());
+        QCOMPARE(title->text(), Q("Title"));
+        QCOMPARE(test::ReadAll(table->songPaths()[0]), before);
+        title->setText(Q("Changed"));
         Click(window.get(), 1);
         QVERIFY(!window->isVisible());
         QCOMPARE(std::string(Tags(table->songPaths()[0])->v1.title.data()).substr(0, 7),
@@ -248,7 +260,7 @@ class CtagDlgTest : public QObject {
         Click(window.get(), 1048);
         QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　2/3"));
         QCOMPARE(Child<QLineEdit>(window.get(), "edit1032")->text(), Q("b"));
-        Click(window.get(), 1047);
+        PressReturn(window.get(), 1047);
         QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　1/3"));
         Click(window.get(), 1047);  // the first song: nothing
         QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　1/3"));
@@ -261,13 +273,63 @@ class CtagDlgTest : public QObject {
         Click(window.get(), 1);
         QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　2/3"));
         QCOMPARE(track->text(), Q("2"));
-        Click(window.get(), 1014);  // cancel: b keeps its track, c gets 2
+        PressReturn(window.get(), 1014);  // cancel: b keeps its track, c gets 2
         QCOMPARE(track->text(), Q("2"));
         Click(window.get(), 1);
         QVERIFY(!window->isVisible());  // the last song closes the window
         QCOMPARE(Tags(table->songPaths()[0])->v1.track, std::uint8_t{1});
         QCOMPARE(Tags(table->songPaths()[1])->v1.track, std::uint8_t{12});
         QCOMPARE(Tags(table->songPaths()[2])->v1.track, std::uint8_t{2});
+    }
+
+    void buttonsKeepWhatIsTypedElsewhere() {
+        AddSongs({{"a.mp3", V2Tag() + test::CbrFile(8000) + V1Tag("Old", 1)},
+                  {"b.mp3", V2Tag() + test::CbrFile(8000)}});
+        auto window = Open(TagEditorMode::List, 1);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        auto* v1Title = Child<QLineEdit>(window.get(), "edit1032");
+        auto* v1Track = Child<QLineEdit>(window.get(), "edit1038");
+        auto* v2Title = Child<QLineEdit>(window.get(), "edit1041");
+        auto* name = Child<QLineEdit>(window.get(), "edit1010");
+        auto* hold = Child<QCheckBox>(&window->v1Page(), "check1055");
+
+        // Tab into the artist box: its text is not left selected.
+        v1Title->setFocus();
+        QTest::keyClick(v1Title, Qt::Key_Tab);
+        auto* artist = Child<QComboBox>(window.get(), "combo1033");
+        QTRY_VERIFY(artist->hasFocus());
+        QCoreApplication::processEvents();
+        QCOMPARE(artist->currentText(), Q("Band"));
+        QVERIFY(!artist->lineEdit()->hasSelectedText());
+        QCOMPARE(int{window->editor().focusCode}, 2);
+
+        // A track that is no number, then buttons that do not need it.
+        v1Title->setText(Q("Typed"));
+        v1Track->setText(Q("x"));
+        hold->click();
+        Click(window.get(), 1011);  // クリア
+        QCOMPARE(name->text(), QString());
+        Click(window.get(), 1061);  // 保持全解除
+        QVERIFY(!hold->isChecked());
+        window->tabBar().setCurrentIndex(1);
+        v2Title->setFocus();
+        v2Title->setText(Q("V2 typed"));
+        Click(window.get(), 1008);  // 追加 reads the ID3v2 page only
+        QCOMPARE(name->text(), Q("V2 typed"));
+        Child<QCheckBox>(window.get(), "check1046")->click();  // from the ID3v2 track
+        QCOMPARE(v1Track->text(), Q("1"));
+        QVERIFY(prompts->messages.empty());
+        QCOMPARE(v1Title->text(), Q("Typed"));
+        QCOMPARE(v2Title->text(), Q("V2 typed"));
+
+        // The caption names the next song before its load fails.
+        std::filesystem::remove(table->songPaths()[1]);
+        QStringList captions;
+        prompts->onMessage = [&](const auto&) { captions << window->windowTitle(); };
+        Click(window.get(), 1048);
+        QCOMPARE(Texts(), std::vector<std::string>{"ID3タグを読み込めませんでした"});
+        QCOMPARE(captions, QStringList{Q("ID3タグ連続編集　2/2")});
     }
 
     void conversionCutsAtTheId3v1Widths() {
