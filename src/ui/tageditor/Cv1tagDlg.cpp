@@ -9,7 +9,9 @@
 namespace sorrelbox {
 
 Cv1tagDlg::Cv1tagDlg(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::Cv1tagDlg>()) {
+    UseNamedComboBoxes();
     ui_->setupUi(this);
+    NameByCaptions(ui_->pageLayout);
     // Limits in characters: the page cuts to bytes when it builds the tag.
     ui_->edit1032->setMaxLength(30);
     ui_->combo1033->lineEdit()->setMaxLength(30);

@@ -8,7 +8,9 @@
 namespace sorrelbox {
 
 Cv2tagDlg::Cv2tagDlg(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::Cv2tagDlg>()) {
+    UseNamedComboBoxes();
     ui_->setupUi(this);
+    NameByCaptions(ui_->pageLayout);
 }
 
 Cv2tagDlg::~Cv2tagDlg() = default;

@@ -1,5 +1,8 @@
 #include "ui/tageditor/PageWidgets.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
+#include <QLabel>
 #include <QSignalBlocker>
 
 #include "ui/main/QtText.h"
@@ -24,7 +27,68 @@ std::string Recall(const QObject* widget, const QString& shown) {
     return FromQString(shown);
 }
 
+// Qt names a combo box on X11 by its current text and leaves its caption to a relation, so
+// an empty artist box had no name at all. Here the name is the caption, the value the text.
+class NamedComboBox : public QAccessibleWidget {
+  public:
+    explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return box()->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = box()->isEditable();
+        s.expandable = true;
+        s.expanded = box()->view()->isVisible();
+        return s;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& name) override {
+        if (name == showMenuAction()) {
+            box()->showPopup();
+        } else {
+            QAccessibleWidget::doAction(name);
+        }
+    }
+
+  private:
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* NamedComboBoxes(const QString& className, QObject* object) {
+    auto* box =
+        className == QLatin1String("QComboBox") ? qobject_cast<QComboBox*>(object) : nullptr;
+    return box ? new NamedComboBox(box) : nullptr;
+}
+
 }  // namespace
+
+void NameByCaptions(QGridLayout* grid) {
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        QLayoutItem* captionItem = grid->itemAtPosition(row, 0);
+        QLayoutItem* fieldItem = grid->itemAtPosition(row, 1);
+        auto* caption = captionItem ? qobject_cast<QLabel*>(captionItem->widget()) : nullptr;
+        if (!caption || !fieldItem || !fieldItem->widget()) continue;
+        const QString name = caption->text().remove(QLatin1Char('\n'));
+        fieldItem->widget()->setAccessibleName(name);
+        if (QLayoutItem* holdItem = grid->itemAtPosition(row, 2)) {
+            if (auto* hold = qobject_cast<QCheckBox*>(holdItem->widget())) {
+                hold->setAccessibleName(name + QStringLiteral("を保持"));
+            }
+        }
+    }
+}
+
+void UseNamedComboBoxes() {
+    static const bool installed = [] {
+        QAccessible::installFactory(NamedComboBoxes);
+        return true;
+    }();
+    (void)installed;
+}
 
 void FillGenreBox(QComboBox* box, const GenreList& genres) {
     const QSignalBlocker blocker(box);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <string>
@@ -22,5 +23,11 @@ void SetText(QPlainTextEdit* edit, const std::string& text);
 std::string TextOf(const QLineEdit* edit);
 std::string TextOf(const QPlainTextEdit* edit);
 std::string ArtistTextOf(const QComboBox* box);
+
+// Names each field of a page's grid (caption, field, hold box in columns 0 to 2) for screen
+// readers by its caption, and its hold box after it.
+void NameByCaptions(QGridLayout* grid);
+// Combo boxes take their accessible name rather than their current text as their name.
+void UseNamedComboBoxes();
 
 }  // namespace sorrelbox

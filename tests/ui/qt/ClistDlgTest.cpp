@@ -8,10 +8,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include <utility>
 
 #include "platform/CodePage.h"
+#include "platform/RecordingMediaDevice.h"
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
 #include "support/Mp3Builder.h"
@@ -36,6 +39,19 @@ namespace {
 
 QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
+}
+
+// The names a screen reader gives the controls of window that take the focus, by window and
+// object name. A combo box named by its current text has no name of its own: empty here.
+void AddNames(QWidget* window, QMap<QString, QString>& names) {
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->focusPolicy() == Qt::NoFocus || w->focusProxy() || w->window() != window) continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        QString name = a ? a->text(QAccessible::Name).trimmed() : QString();
+        if (const auto* box = qobject_cast<QComboBox*>(w); box && name == box->currentText())
+            name.clear();
+        names.insert(window->objectName() + "/" + w->objectName(), name);
+    }
 }
 
 }  // namespace
@@ -199,6 +215,33 @@ class ClistDlgTest : public QObject {
                        {32784, "再生"}};
         for (const auto& action : actions)
             QCOMPARE(Action(action.number)->text(), Q(action.caption));
+    }
+
+    void everyFocusableControlHasAName() {
+        window->setMediaDeviceFactory([] { return std::make_shared<RecordingMediaDevice>(); });
+        OpenSongs(1);
+        ClickRow(0);
+        QTRY_COMPARE(window->commands().selection(), 0);
+        QMap<QString, QString> names;
+        AddNames(window.get(), names);
+        for (const int command : {32787, 32777, 32785}) {  // settings, tag editor, player
+            bool opened = false;
+            QTimer::singleShot(0, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (!modal) return;
+                opened = true;
+                AddNames(modal, names);
+                modal->close();
+            });
+            Action(command)->trigger();
+            QVERIFY(opened);
+        }
+        QCOMPARE(names.keys(QString()), QStringList());
+        const std::pair<const char*, const char*> expected[] = {
+            {"CtagDlg/edit1010", "ファイル名"},  {"CtagDlg/combo1020", "アーティスト"},
+            {"CtagDlg/check1049", "作曲を保持"}, {"CtagDlg/edit1025", "エンコードした人or企業"},
+            {"Cplayer/button1067", "一時停止"},  {"Cplayer/bar1062", "再生位置"}};
+        for (const auto& [control, name] : expected) QCOMPARE(names.value(control), Q(name));
     }
 
     void loadingShowsLinesAndTotals() {
