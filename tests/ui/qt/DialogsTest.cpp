@@ -97,16 +97,22 @@ class DialogsTest : public QObject {
     void settingsWindowCancelAndCloseChangeNothing() {
         test::TempDir dir;
         const std::string ini = dir.File("sorrelbox.ini");
-        for (bool viaEscape : {false, true}) {
+        // Clicked, Esc, and Return while キャンセル has the focus.
+        for (int way : {0, 1, 2}) {
             Settings settings;
             CsetDlg dialog(settings, ini);
             dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
             dialog.findChild<QCheckBox*>("check1072")->click();
             dialog.findChild<QCheckBox*>("check1077")->click();
-            if (viaEscape) {
+            auto* cancel = dialog.findChild<QPushButton*>("button2");
+            if (way == 0) {
+                cancel->click();
+            } else if (way == 1) {
                 QTest::keyClick(&dialog, Qt::Key_Escape);
             } else {
-                dialog.findChild<QPushButton*>("button2")->click();
+                cancel->setFocus();
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
             QCOMPARE(settings, Settings{});
