@@ -27,12 +27,14 @@ void CheckTags(const SongTags& tags, std::size_t size, const std::uint8_t* data)
     if (!v2.tagFound) FUZZ_CHECK(!v2.present && v2.presentFlags == 0);
     FUZZ_CHECK(!(v2.present && v2.unsupported));
     FUZZ_CHECK((v2.utf16Flags & ~v2.presentFlags) == 0);
+    FUZZ_CHECK((v2.lockedFlags & ~v2.utf16Flags) == 0);
     for (int type = 1; type <= kFieldTypes; ++type) {
         const FrameRecord& field = v2.field(type);
         FUZZ_CHECK(field.present == ((v2.presentFlags & FieldBit(type)) != 0));
         if (!field.present) continue;
         FUZZ_CHECK(field.value.find('\0') == std::string::npos);
         FUZZ_CHECK(field.hasValue || field.value.empty());
+        FUZZ_CHECK(!(field.locked && field.hasValue));
         // A frame lies inside the file, unless the whole tag was unsynchronised and its
         // offsets count the bytes after undoing it.
         if (!v2.wholeTagUnsynchronised) FUZZ_CHECK(field.frameOffset + 10 <= size);

@@ -1,10 +1,12 @@
 #include "analysis/Id3Reader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <new>
 
 #include "analysis/FrameSize.h"
+#include "analysis/GenreName.h"
 #include "analysis/Id3Text.h"
 #include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
@@ -125,7 +127,8 @@ std::vector<Id3v2FrameView> WalkFrames(std::span<const std::uint8_t> frames, std
             if (cutShort) *cutShort = true;
             break;
         }
-        if (!IsFrameId(frames.subspan(pos, 4))) break;
+        // An ID outside A-Z and 0-9 is stepped over by its size like any unknown frame; only
+        // a size that leaves the tag ends the walk.
         const std::uint32_t size = NextFrameSize(frames, pos, major);
         if (size > frames.size() - pos - kFrameHeaderSize) {
             if (cutShort) *cutShort = true;
@@ -163,14 +166,21 @@ std::optional<std::vector<std::uint8_t>> FrameData(const Id3v2FrameView& frame,
 
 std::optional<std::uint8_t> GenreCodeOf(std::string_view text) {
     const std::size_t open = text.find('(');
-    if (open == std::string_view::npos || text.find(')') == std::string_view::npos) {
+    if (open != std::string_view::npos && text.find(')') != std::string_view::npos) {
+        unsigned code = 0;
+        for (std::size_t i = open + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            code = (code * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFF;
+        }
+        return static_cast<std::uint8_t>(code);
+    }
+    // The ID3v2.4 form is the bare number; other programs also write the genre's name.
+    unsigned code = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), code);
+    if (!text.empty() && ec == std::errc() && end == text.data() + text.size()) {
+        if (code <= 0xFF) return static_cast<std::uint8_t>(code);
         return std::nullopt;
     }
-    unsigned code = 0;
-    for (std::size_t i = open + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        code = (code * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFF;
-    }
-    return static_cast<std::uint8_t>(code);
+    return GenreCodeByName(text);
 }
 
 FrameRecord ReadFrameBody(int type, std::span<const std::uint8_t> data) {
@@ -179,59 +189,61 @@ FrameRecord ReadFrameBody(int type, std::span<const std::uint8_t> data) {
     const std::size_t n = data.size();
     if (n == 0) return record;
     record.encoding = data[0];
-    const bool codePageText = record.encoding == 0;
+    record.utf16 = record.encoding != 0;
     const bool keptAsStored = type == kGenre || type == kComment || type == kUrl;
     if (n == 1) {
-        if (!codePageText) {
-            record.utf16 = true;
-            if (!keptAsStored) record.oldLength = -1;
-        }
+        if (record.utf16 && !keptAsStored) record.oldLength = -1;
         return record;
     }
     const auto text = data.subspan(1);
-    if (!codePageText && keptAsStored) {
-        // Genre, comment and URL are written back with encoding 0 only, so they are kept as
-        // stored and not offered for editing.
-        record.utf16 = true;
+    if (keptAsStored && record.encoding > 3) {
+        // An encoding the standard does not define: the frame is kept as stored.
+        record.locked = true;
         return record;
     }
     record.hasValue = true;
+    bool lossless = true;
     switch (type) {
         case kGenre:
-            record.value = UpToNul(text);
+            record.value = DecodeId3Text(record.encoding, text, nullptr, &lossless);
             record.oldLength = Clamp32(n - 1);
             break;
         case kComment: {
             const auto language = text.first(std::min<std::size_t>(3, text.size()));
             record.language = std::string(AsText(language));
-            const auto rest = text.subspan(language.size());
-            const auto nul = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-            const std::size_t descLength = static_cast<std::size_t>(nul - rest.begin());
-            record.description = std::string(AsText(rest.first(descLength)));
-            record.descLength = Clamp16(descLength);
-            if (nul != rest.end()) record.value = UpToNul(rest.subspan(descLength + 1));
+            const auto split = SplitAtTerminator(record.encoding, text.subspan(language.size()));
+            record.description = std::string(AsText(split.head));
+            record.descLength = Clamp16(split.head.size());
+            if (split.terminated) {
+                record.value = DecodeId3Text(record.encoding, split.rest, nullptr, &lossless);
+            }
             record.oldLength = Clamp32(record.value.size());
             break;
         }
         case kUrl: {
-            const auto nul = std::find(text.begin(), text.end(), std::uint8_t{0});
-            const std::size_t descLength = static_cast<std::size_t>(nul - text.begin());
-            record.description = std::string(AsText(text.first(descLength)));
-            record.descLength = Clamp16(descLength);
-            if (nul != text.end()) {
-                const auto url = text.subspan(descLength + 1);
-                record.value = UpToNul(url);
-                record.oldLength = Clamp32(url.size());
+            const auto split = SplitAtTerminator(record.encoding, text);
+            record.description = std::string(AsText(split.head));
+            record.descLength = Clamp16(split.head.size());
+            if (split.terminated) {
+                record.value = DecodeId3Text(0, split.rest);
+                record.oldLength = Clamp32(split.rest.size());
             }
             break;
         }
         default: {
             std::size_t bom = 0;
             record.value = DecodeId3Text(record.encoding, text, &bom);
-            record.utf16 = !codePageText;
             record.oldLength = Clamp32(text.size() - bom);
             break;
         }
+    }
+    // A genre, comment or URL the code page cannot hold is not offered for editing: it would
+    // be written back without the characters that were lost.
+    if (keptAsStored && !lossless) {
+        record.locked = true;
+        record.hasValue = false;
+        record.value.clear();
+        record.oldLength = 0;
     }
     return record;
 }
@@ -273,6 +285,7 @@ Id3v2Read ParseId3v2Tags(std::span<const std::uint8_t> tag) {
         record.frameFlags = frame.flags;
         read.presentFlags |= FieldBit(type);
         if (record.utf16) read.utf16Flags |= FieldBit(type);
+        if (record.locked) read.lockedFlags |= FieldBit(type);
         if (type == kGenre && record.hasValue) {
             if (const auto code = GenreCodeOf(record.value)) read.oldGenreCode = *code;
         }

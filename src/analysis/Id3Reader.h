@@ -92,8 +92,9 @@ struct Id3v2FrameView {
 };
 // The unsynchronisation scheme undone: every FF 00 becomes FF.
 std::vector<std::uint8_t> UndoUnsynchronisation(std::span<const std::uint8_t> data);
-// Frames in order, stopping at padding, at a header that is not a frame ID or does not fit,
-// and before a frame that runs past the area (*cutShort is then set).
+// Frames in order, stopping at padding and before a header or frame that runs past the area
+// (*cutShort is then set). A frame whose ID is not four of A-Z and 0-9 is in the list too, so
+// that every reader and the writer step over it alike.
 std::vector<Id3v2FrameView> WalkFrames(std::span<const std::uint8_t> frames, std::uint8_t major,
                                        bool* cutShort = nullptr);
 // The frame's data with its format flags applied: per-frame unsynchronisation undone, group
@@ -110,8 +111,11 @@ struct FrameRecord {
     std::uint8_t encoding = 0;  // the encoding byte (0 when the frame was empty)
     // Encoding not 0: the bit the page keeps in utf16Flags.
     bool utf16 = false;
-    // The value could be decoded (encoding 0, or a converted text frame).
+    // The value could be decoded.
     bool hasValue = false;
+    // A genre, comment or URL whose text the code page cannot hold (or in an encoding the
+    // standard lacks): no value, and the frame is kept as stored.
+    bool locked = false;
     std::string value;  // in the code page, up to its first NUL
     // Text bytes after the encoding byte and after a byte-order mark; -1 for a frame of a text
     // field that holds a non-zero encoding byte and nothing else; for COMM the comment's
@@ -138,6 +142,7 @@ struct Id3v2Read {
     bool cutShort = false;  // a frame ran past the tag or the file
     std::uint16_t presentFlags = 0;
     std::uint16_t utf16Flags = 0;
+    std::uint16_t lockedFlags = 0;
     std::uint8_t oldGenreCode = kNoGenreCode;
     std::array<FrameRecord, kFieldTypes + 1> fields;  // by type, [0] unused
 
@@ -167,7 +172,8 @@ struct SongTags {
 // Decodes one matched frame's data (after its format flags) into a record; type is the
 // field's type.
 FrameRecord ReadFrameBody(int type, std::span<const std::uint8_t> data);
-// The genre code between the first "(" and the first ")", low 8 bits (0 when no digits).
+// The genre code of a TCON text: the number between the first "(" and the first ")", low 8
+// bits (0 when no digits); else the whole text as a number 0-255 or a genre's English name.
 std::optional<std::uint8_t> GenreCodeOf(std::string_view text);
 
 // Parsers over bytes. tag: the tag from "ID3" on, as much as the file holds (empty: none).

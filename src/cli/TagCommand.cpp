@@ -116,9 +116,10 @@ JsonObject V2Json(const TagEditor& editor) {
     } else {
         o.AddNull("genre");
     }
+    // The fields kept locked because the code page cannot hold their text.
     std::vector<std::string> utf16;
     for (std::size_t i = 0; i < kId3v2FieldCount; ++i) {
-        if (r.utf16Flags & (1u << i)) utf16.emplace_back(kV2Keys[i]);
+        if (r.lockedFlags & (1u << i)) utf16.emplace_back(kV2Keys[i]);
     }
     o.AddStringArray("utf16", utf16);
     return o;
@@ -321,13 +322,9 @@ int RunSet(const std::vector<std::string>& args, std::ostream& err) {
     }
     if (!TypeIntoPages(request, editor, problem)) return Usage(err, problem);
 
-    UpdateEnv env{session.table,
-                  0,
-                  session.settings,
-                  StartupFile(session.startup, "backup.mp3"),
-                  session.startup.manifestPresent,
-                  session.prompts,
-                  session.table.style()};
+    UpdateEnv env{session.table,    0,
+                  session.settings, StartupFile(session.startup, "backup.mp3"),
+                  session.prompts,  session.table.style()};
     const UpdateOutcome outcome = RunTagUpdate(editor, env);
     const bool v2Refused = outcome.id3v2 == StepOutcome::Refused && editor.v2.hasBox;
     const bool failed =

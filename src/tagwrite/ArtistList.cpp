@@ -30,8 +30,10 @@ bool WriteList(std::string_view path, std::string_view bytes) {
 
 ArtistList ArtistList::Load(std::string_view path) {
     const auto bytes = ReadWholeFile(path, kMaxListBytes);
-    if (!bytes) return ArtistList();
-    return FromBytes(*bytes);
+    if (bytes) return FromBytes(*bytes);
+    ArtistList list;
+    list.unreadable_ = PathExists(path);
+    return list;
 }
 
 ArtistList ArtistList::FromBytes(std::string_view bytes) {
@@ -49,6 +51,11 @@ ArtistList::AddResult ArtistList::Add(std::string_view text, std::string_view pa
                                       std::uint8_t kanryoumes, Prompts& prompts,
                                       std::size_t* position) {
     if (text.empty()) return AddResult::Empty;
+    if (unreadable_) {
+        prompts.ShowMessage(CpText("リストを更新できませんでした"), CpText("エラー"),
+                            MessageIcon::Information);
+        return AddResult::Unreadable;
+    }
     for (const std::string& entry : entries_) {
         if (ListTextEqualIgnoringCase(entry, text)) {
             prompts.ShowMessage(CpText("すでにリストにあります"), CpText("エラー"),

@@ -23,12 +23,10 @@ std::string UpToZero(std::string_view s) {
     return std::string(s.substr(0, s.find('\0')));
 }
 
-// A text for the image: cut to limit bytes, and with the manifest flag never inside a
-// character.
-std::string ImageText(std::string_view value, std::size_t limit, bool manifestPresent) {
+// A text for the image: cut to limit bytes, never inside a character of the code page.
+std::string ImageText(std::string_view value, std::size_t limit) {
     const std::string text = UpToZero(value);
-    if (text.size() < limit) return text;
-    if (!manifestPresent) return text.substr(0, limit);
+    if (text.size() <= limit) return text;
     return text.substr(0, ActiveCodePage().CutAtCharBoundary(text, limit));
 }
 
@@ -93,12 +91,12 @@ void Id3v1Page::Fill(std::span<const std::uint8_t, kId3v1Size> tag, const GenreL
     hasBox = true;
 }
 
-bool Id3v1Page::CollectId3v1(const GenreList& genres, bool manifestPresent) {
-    const std::string title = ImageText(values.title, 30, manifestPresent);
-    const std::string artist = ImageText(values.artist, 30, manifestPresent);
-    const std::string album = ImageText(values.album, 30, manifestPresent);
-    const std::string year = ImageText(values.year, 4, manifestPresent);
-    const std::string comment = ImageText(values.comment, 30, manifestPresent);
+bool Id3v1Page::CollectId3v1(const GenreList& genres) {
+    const std::string title = ImageText(values.title, 30);
+    const std::string artist = ImageText(values.artist, 30);
+    const std::string album = ImageText(values.album, 30);
+    const std::string year = ImageText(values.year, 4);
+    const std::string comment = ImageText(values.comment, 30);
     const std::uint8_t genre =
         values.genreLine < 0 && genreUnlisted_ ? stored_.genre : genres.CodeAt(values.genreLine);
     const auto track = static_cast<std::uint8_t>(values.track & 0xFF);

@@ -59,8 +59,9 @@ class Id3v1Page {
     // The file's last 128 bytes, which begin with "TAG", into the stored tag and the fields.
     void Fill(std::span<const std::uint8_t, kId3v1Size> tag, const GenreList& genres,
               bool autoTrack);
-    // Prepares image() and says whether it differs from the stored tag.
-    bool CollectId3v1(const GenreList& genres, bool manifestPresent);
+    // Prepares image() and says whether it differs from the stored tag. Texts are cut to their
+    // widths at a character boundary of the code page.
+    bool CollectId3v1(const GenreList& genres);
     void ReleaseHolds() { holds = Id3v1Holds{}; }
 
     const Id3v1Stored& stored() const { return stored_; }

@@ -7,9 +7,6 @@
 namespace sorrelbox {
 namespace {
 
-constexpr std::uint16_t kLockableFields =
-    FieldBit(V2Field::Genre) | FieldBit(V2Field::Comment) | FieldBit(V2Field::Url);
-
 bool IsPlainText(V2Field f) {
     return f != V2Field::Genre && f != V2Field::Comment && f != V2Field::Url;
 }
@@ -48,10 +45,12 @@ void Id3v2Page::RecordFrame(const Id3v2FrameRead& frame, const GenreList& genres
         }
         return;
     }
-    if (!IsPlainText(f) && frame.encoding != 0) {
+    if (!IsPlainText(f) && frame.locked) {
         record.utf16Flags |= bit;
+        record.lockedFlags |= bit;
         return;
     }
+    if (frame.encoding != 0) record.utf16Flags |= bit;
     const bool held = f == V2Field::Track ? autoTrack : holds[f];
     switch (f) {
         case V2Field::Genre: {
@@ -81,7 +80,6 @@ void Id3v2Page::RecordFrame(const Id3v2FrameRead& frame, const GenreList& genres
         default: {
             record.oldValue[i] = UpToZero(frame.value);
             if (frame.encoding != 0) {
-                record.utf16Flags |= bit;
                 record.oldLength[i] = static_cast<std::int32_t>(n - 3);
             } else {
                 record.oldLength[i] = static_cast<std::int32_t>(n - 1);
@@ -160,8 +158,7 @@ Id3v2Edit Id3v2Page::MakeEdit(std::string songPath, std::uint32_t oldTagLength) 
 }
 
 bool Id3v2Page::FieldLocked(V2Field f) const {
-    return (FieldBit(f) & kLockableFields & record.utf16Flags) != 0;
+    return (FieldBit(f) & record.lockedFlags) != 0;
 }
-
 
 }  // namespace sorrelbox

@@ -57,7 +57,8 @@ struct Id3v2Holds {
 struct Id3v2Record {
     std::uint8_t tagVersion = 0;  // 2, 3 or 4; 0 when none was read
     std::uint16_t presentFlags = 0;
-    std::uint16_t utf16Flags = 0;
+    std::uint16_t utf16Flags = 0;   // the field's frame had a non-zero encoding byte
+    std::uint16_t lockedFlags = 0;  // genre, comment or URL frames kept as stored
     std::array<std::string, kId3v2FieldCount> oldValue;
     std::array<std::int32_t, kId3v2FieldCount> oldLength{};
     std::uint16_t commentDescLength = 0;
@@ -73,11 +74,12 @@ struct Id3v2FrameRead {
     V2Field field = V2Field::Title;
     std::uint8_t encoding = 0;
     std::uint32_t frameSize = 0;  // bytes after the frame header
-    // The decoded text: the value for text frames, the TCON text, the comment text after
-    // its description, the URL after its description. Empty for TCON/COMM/WXXX frames with
-    // a non-zero encoding byte.
+    // The decoded text in the code page: the value for text frames, the TCON text, the
+    // comment text after its description, the URL after its description.
     std::string value;
     std::uint16_t descLength = 0;  // COMM and WXXX
+    // A genre, comment or URL the code page cannot hold: no value, the frame is kept.
+    bool locked = false;
 };
 
 // The ID3v2 page without its widgets.
@@ -99,7 +101,8 @@ class Id3v2Page {
     void ReleaseHolds() { holds = Id3v2Holds{}; }
 
     // Whether the window may let the user edit a field while the page is enabled: a genre,
-    // comment or URL frame that was not taken over (non-zero encoding) stays locked.
+    // comment or URL frame that was not taken over (its text does not fit the code page)
+    // stays locked.
     bool FieldLocked(V2Field f) const;
 };
 

@@ -11,6 +11,7 @@
 
 #include "analysis/FrameSize.h"
 #include "analysis/Id3Reader.h"
+#include "analysis/Id3Text.h"
 #include "analysis/MpegScan.h"
 #include "platform/CodePage.h"
 #include "platform/FileOps.h"
@@ -82,35 +83,6 @@ void Append(Bytes& out, std::string_view s) {
     out.insert(out.end(), s.begin(), s.end());
 }
 
-void AppendUtf16(Bytes& out, std::u16string_view s, bool bigEndian) {
-    for (char16_t c : s) {
-        const auto hi = static_cast<std::uint8_t>(c >> 8);
-        const auto lo = static_cast<std::uint8_t>(c & 0xFF);
-        out.push_back(bigEndian ? hi : lo);
-        out.push_back(bigEndian ? lo : hi);
-    }
-}
-
-// Text in the code page, encoded as the frame's encoding byte says.
-void AppendEncoded(Bytes& out, std::uint8_t encoding, std::string_view text) {
-    const CodePage& cp = ActiveCodePage();
-    switch (encoding) {
-        case 0:
-            Append(out, text);
-            break;
-        case 1:
-            out.insert(out.end(), {0xFF, 0xFE});
-            AppendUtf16(out, cp.ToUtf16(text), false);
-            break;
-        case 2:
-            AppendUtf16(out, cp.ToUtf16(text), true);
-            break;
-        default:
-            Append(out, cp.ToUtf8(text));
-            break;
-    }
-}
-
 // Builds the new tag body while walking the old one.
 class TagBuilder {
   public:
@@ -125,39 +97,29 @@ class TagBuilder {
 
     Bytes out;
 
-    // Walks frames in body[start, end); returns the number of padding bytes copied.
+    // Walks the frames of body from start, as the readers walk them; returns the number of
+    // padding bytes copied. New frames go before the padding, or before whatever follows the
+    // last whole frame.
     std::size_t Walk(std::span<const std::uint8_t> body, std::size_t start) {
-        std::size_t pos = start;
-        while (pos < body.size()) {
-            // Padding, or a remnant too short for a frame header: new frames go before it.
-            if (body[pos] == 0 || body.size() - pos < kHeaderSize) {
-                AppendNewFrames();
-                const std::size_t tail = body.size() - pos;
-                out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(pos), body.end());
-                return body[pos] == 0 ? tail : 0;
-            }
-            const std::uint32_t size = NextFrameSize(body, pos, major_);
-            if (size > body.size() - pos - kHeaderSize) {
-                // A frame running past the tag: keep the rest as it was, after the new frames.
-                AppendNewFrames();
-                out.insert(out.end(), body.begin() + static_cast<std::ptrdiff_t>(pos), body.end());
-                return 0;
-            }
-            const auto frame = body.subspan(pos, kHeaderSize + size);
-            if (!Rewrite(frame)) out.insert(out.end(), frame.begin(), frame.end());
-            pos += frame.size();
+        const auto frames = body.subspan(start);
+        std::size_t end = 0;
+        for (const Id3v2FrameView& frame : WalkFrames(frames, major_)) {
+            const auto whole = frames.subspan(frame.offset, kHeaderSize + frame.size);
+            if (!Rewrite(frame)) out.insert(out.end(), whole.begin(), whole.end());
+            end = frame.offset + whole.size();
         }
         AppendNewFrames();
-        return 0;
+        const auto tail = frames.subspan(end);
+        out.insert(out.end(), tail.begin(), tail.end());
+        return !tail.empty() && tail[0] == 0 ? tail.size() : 0;
     }
 
   private:
     // Rewrites a frame of a field to be written; false when it is carried over.
-    bool Rewrite(std::span<const std::uint8_t> frame) {
-        const std::string_view id(reinterpret_cast<const char*>(frame.data()), 4);
+    bool Rewrite(const Id3v2FrameView& frame) {
         const FrameKind* kind = nullptr;
         for (const FrameKind& k : kFrames) {
-            if ((pending_ & k.bit) && id == k.id) {
+            if ((pending_ & k.bit) && frame.id == k.id) {
                 kind = &k;
                 break;
             }
@@ -166,49 +128,60 @@ class TagBuilder {
         pending_ &= static_cast<std::uint16_t>(~kind->bit);
         // The data as its format flags leave it (group byte, data length, unsynchronisation);
         // a compressed or encrypted body gives nothing to keep.
-        const Id3v2FrameView view{
-            std::string(id), 0, static_cast<std::uint32_t>(frame.size() - kHeaderSize),
-            static_cast<std::uint16_t>(frame[8] << 8 | frame[9]), frame.subspan(kHeaderSize)};
-        const auto plain = FrameData(view, header_);
+        const auto plain = FrameData(frame, header_);
         const std::span<const std::uint8_t> data =
             plain ? std::span<const std::uint8_t>(*plain) : std::span<const std::uint8_t>();
-        const std::uint8_t encoding = data.empty() ? 0 : data[0];
+        const auto oldEncoding = data.empty() ? std::nullopt : std::optional<std::uint8_t>(data[0]);
         const bool textOnly =
             kind->bit != kFieldGenre && kind->bit != kFieldComment && kind->bit != kFieldUrl;
-        // These frames are only ever taken over with the code page's encoding.
-        if (!textOnly && encoding != 0) return false;
+        // An encoding the standard lacks leaves no way to find the description's end: such
+        // a frame is kept, and its field counts as not written.
+        if (!textOnly && oldEncoding.value_or(0) > 3) return false;
 
+        const std::string& value = edit_.values[Id3v2FieldIndex(kind->bit)];
+        Bytes body;
+        if (kind->bit == kFieldComment) {
+            const bool hasLanguage = data.size() >= 4;
+            const std::string_view language =
+                hasLanguage ? std::string_view(reinterpret_cast<const char*>(data.data() + 1), 3)
+                            : std::string_view("jpn");
+            AppendDescribed(body, oldEncoding, hasLanguage ? data.subspan(4) : data.subspan(0, 0),
+                            language, value, false);
+        } else if (kind->bit == kFieldUrl) {
+            AppendDescribed(body, oldEncoding, data.empty() ? data : data.subspan(1), {}, value,
+                            true);
+        } else {
+            const std::uint8_t encoding = Id3EncodingToWrite(major_, value, oldEncoding);
+            body.push_back(encoding);
+            Append(body, EncodeId3Text(encoding, value));
+        }
         // Status flags stay; format flags (compression, encryption, grouping, per-frame
         // unsynchronisation, data length) would misstate the plain body written here.
-        const std::uint8_t statusFlags = frame[8];
-        Bytes body;
-        body.push_back(encoding);
-        const std::string& value = edit_.values[Id3v2FieldIndex(kind->bit)];
-        if (kind->bit == kFieldComment) {
-            if (data.size() >= 4) {
-                body.insert(body.end(), data.begin() + 1, data.begin() + 4);
-            } else {
-                Append(body, "jpn");
-            }
-            AppendDescription(body, data.size() >= 4 ? data.subspan(4) : data.subspan(0, 0));
-            Append(body, value);
-        } else if (kind->bit == kFieldUrl) {
-            AppendDescription(body, data.empty() ? data : data.subspan(1));
-            Append(body, value);
-        } else {
-            AppendEncoded(body, encoding > 3 ? 1 : encoding, value);
-            if (encoding > 3) body[0] = 1;
-        }
-        AppendFrame(kind->id, statusFlags, body);
+        AppendFrame(kind->id, static_cast<std::uint8_t>(frame.flags >> 8), body);
         fieldMask_ &= static_cast<std::uint16_t>(~kind->bit);
         return true;
     }
 
-    static void AppendDescription(Bytes& body, std::span<const std::uint8_t> rest) {
-        std::size_t n = 0;
-        while (n < rest.size() && rest[n] != 0) ++n;
-        body.insert(body.end(), rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(n));
-        body.push_back(0);
+    // A COMM body (language given) or a WXXX body: encoding byte, [language,] the old
+    // description, then the comment or the URL. The description keeps its bytes while the
+    // encoding stays, and is converted when the text needs another one.
+    void AppendDescribed(Bytes& body, std::optional<std::uint8_t> oldEncoding,
+                         std::span<const std::uint8_t> rest, std::string_view language,
+                         const std::string& value, bool url) const {
+        const std::uint8_t stored = oldEncoding.value_or(0);
+        const auto description = SplitAtTerminator(stored, rest).head;
+        const std::string descText = DecodeId3Text(stored, description);
+        const std::uint8_t encoding =
+            Id3EncodingToWrite(major_, url ? descText : descText + value, oldEncoding);
+        body.push_back(encoding);
+        Append(body, language);
+        if (encoding == stored) {
+            body.insert(body.end(), description.begin(), description.end());
+        } else {
+            Append(body, EncodeId3Text(encoding, descText));
+        }
+        Append(body, Id3Terminator(encoding));
+        Append(body, url ? EncodeId3Url(value) : EncodeId3Text(encoding, value));
     }
 
     void AppendFrame(std::string_view id, std::uint8_t statusFlags, const Bytes& body) {
@@ -225,10 +198,15 @@ class TagBuilder {
             if (!(pending_ & k.bit)) continue;
             if (k.bit == kFieldYear && (std::string_view(k.id) == "TDRC") != yearIsTdrc_) continue;
             const std::string& value = edit_.values[Id3v2FieldIndex(k.bit)];
-            Bytes body = {0};
-            if (k.bit == kFieldComment) Append(body, std::string_view("jpn\0", 4));
-            if (k.bit == kFieldUrl) body.push_back(0);
-            Append(body, value);
+            Bytes body;
+            if (k.bit == kFieldComment || k.bit == kFieldUrl) {
+                AppendDescribed(body, std::nullopt, {}, k.bit == kFieldComment ? "jpn" : "", value,
+                                k.bit == kFieldUrl);
+            } else {
+                const std::uint8_t encoding = Id3EncodingToWrite(major_, value);
+                body.push_back(encoding);
+                Append(body, EncodeId3Text(encoding, value));
+            }
             AppendFrame(k.id, 0, body);
             pending_ &= static_cast<std::uint16_t>(~k.bit);
             fieldMask_ &= static_cast<std::uint16_t>(~k.bit);
@@ -243,15 +221,14 @@ class TagBuilder {
     bool yearIsTdrc_;
 };
 
-// Every frame of a 2.4 tag up to its padding has its own unsynchronisation flag (0x0002).
-bool EveryFrameUnsynchronised(std::span<const std::uint8_t> body, std::size_t pos) {
-    while (pos < body.size() && body[pos] != 0 && body.size() - pos >= kHeaderSize) {
-        if (!(body[pos + 9] & 0x02)) return false;
-        const std::uint32_t size = NextFrameSize(body, pos, 4);
-        if (size > body.size() - pos - kHeaderSize) return false;
-        pos += kHeaderSize + size;
+// Every frame of a 2.4 tag has its own unsynchronisation flag (0x0002), and nothing but
+// padding follows them.
+bool EveryFrameUnsynchronised(std::span<const std::uint8_t> frames) {
+    bool cutShort = false;
+    for (const Id3v2FrameView& frame : WalkFrames(frames, 4, &cutShort)) {
+        if (!(frame.flags & 0x02)) return false;
     }
-    return true;
+    return !cutShort;
 }
 
 // The extended header, made true for the tag written: a 2.3 one gets no CRC and the padding
@@ -395,7 +372,8 @@ Id3v2Build BuildId3v2Tag(std::span<const std::uint8_t> oldTag, const Id3v2Edit& 
     }
     // A 2.4 tag keeps the scheme in the frames that carry their own flag for it; the tag's
     // flag can then go. A frame without its own flag is not edited.
-    if (unsynchronised && major == 4 && !EveryFrameUnsynchronised(body, ext ? ext->length : 0)) {
+    if (unsynchronised && major == 4 &&
+        !EveryFrameUnsynchronised(body.subspan(ext ? ext->length : 0))) {
         return result;
     }
     result.footer = major == 4 && (flags & 0x10);
@@ -411,7 +389,10 @@ Id3v2Build BuildId3v2Tag(std::span<const std::uint8_t> oldTag, const Id3v2Edit& 
         extAt = builder.out.size();
         builder.out.insert(builder.out.end(), ext->bytes.begin(), ext->bytes.end());
     }
+    const std::uint16_t requested = fieldMask & kId3v2AllFields;
     const std::size_t padding = builder.Walk(body, ext ? ext->length : 0);
+    // A field asked for and not written is never reported as written.
+    if (fieldMask & requested) return result;
     if (ext && major == 3) {
         PutSize(builder.out, extAt + ext->paddingAt, static_cast<std::uint32_t>(padding), false);
     }

@@ -67,9 +67,10 @@ struct WriterEnv {
 };
 
 // Rewrites (or, with fieldMask == kRemoveId3v2Tag, removes) the song's ID3v2 tag. Every
-// outcome is told through env.prompts. Returns false on success, true on failure; the bits
-// of the fields written are cleared in fieldMask (a TCON, COMM or WXXX frame with a
-// non-zero encoding is kept as it was and its bit stays set). The song is replaced whole
+// outcome is told through env.prompts. Returns false on success, true on failure; on success
+// every field of fieldMask was written and its bit cleared. A field that cannot be written (a
+// TCON, COMM or WXXX frame in an encoding the standard lacks) refuses the whole edit. Each
+// frame written declares the encoding Id3EncodingToWrite gives. The song is replaced whole
 // through a temporary file beside it, so any failure leaves it as it was; only where no
 // temporary file can be made is it rewritten in place, and a failure part-way then leaves
 // its audio and ID3v1 tag without an ID3v2 tag.
@@ -78,7 +79,8 @@ bool WriteId3v2Tag(const Id3v2Edit& edit, std::uint16_t& fieldMask, const Writer
 // The pure part: the new tag built from the old one (header included, footer excluded).
 // oldTag is empty when the file has no tag (the 147-byte template is used). fieldMask is
 // updated as by WriteId3v2Tag. ok is false for a tag this writer leaves alone (version other
-// than 3 and 4, unsynchronised 2.4, an extended header it cannot read, a size too large).
+// than 3 and 4, unsynchronised 2.4, an extended header it cannot read, a size too large) and
+// when a field of fieldMask could not be written.
 struct Id3v2Build {
     bool ok = false;
     std::vector<std::uint8_t> tag;  // the bytes to put in front of the audio

@@ -5,12 +5,9 @@
 namespace sorrelbox {
 namespace {
 
-// The first width bytes of text; with manifestPresent a character cut in two is dropped.
-std::string Cut(std::string_view text, std::size_t width, bool manifestPresent,
-                const CodePage& cp) {
-    const std::size_t end =
-        manifestPresent ? cp.CutAtCharBoundary(text, width) : std::min(text.size(), width);
-    return std::string(text.substr(0, end));
+// At most width bytes of text; a character cut in two is dropped.
+std::string Cut(std::string_view text, std::size_t width, const CodePage& cp) {
+    return std::string(text.substr(0, cp.CutAtCharBoundary(text, width)));
 }
 
 }  // namespace
@@ -25,22 +22,21 @@ int LeadingTrackNumber(std::string_view text) {
     return number;
 }
 
-void CopyId3v2ToId3v1(TagEditor& editor, bool manifestPresent, const CodePage& cp) {
+void CopyId3v2ToId3v1(TagEditor& editor, const CodePage& cp) {
     editor.focusCode = 0;
     Id3v1Page& v1 = editor.v1;
     const Id3v2Values& v2 = editor.v2.values;
     v1.hasBox = true;
-    if (!v1.holds.title) v1.values.title = Cut(v2[V2Field::Title], 30, manifestPresent, cp);
-    if (!v1.holds.artist) v1.values.artist = Cut(v2[V2Field::Artist], 30, manifestPresent, cp);
-    if (!v1.holds.album) v1.values.album = Cut(v2[V2Field::Album], 30, manifestPresent, cp);
-    if (!v1.holds.year) v1.values.year = Cut(v2[V2Field::Year], 4, manifestPresent, cp);
+    if (!v1.holds.title) v1.values.title = Cut(v2[V2Field::Title], 30, cp);
+    if (!v1.holds.artist) v1.values.artist = Cut(v2[V2Field::Artist], 30, cp);
+    if (!v1.holds.album) v1.values.album = Cut(v2[V2Field::Album], 30, cp);
+    if (!v1.holds.year) v1.values.year = Cut(v2[V2Field::Year], 4, cp);
     if (!v1.holds.genre) v1.values.genreLine = v2.genreLine;
     v1.values.track = editor.autoTrack
                           ? static_cast<std::int16_t>(editor.trackCounter & 0xFF)
                           : static_cast<std::int16_t>(LeadingTrackNumber(v2[V2Field::Track]) % 256);
     if (!v1.holds.comment) {
-        v1.values.comment =
-            Cut(v2[V2Field::Comment], v1.values.track == 0 ? 30 : 28, manifestPresent, cp);
+        v1.values.comment = Cut(v2[V2Field::Comment], v1.values.track == 0 ? 30 : 28, cp);
     }
     editor.ShowPage(0);
 }

@@ -12,10 +12,9 @@ namespace sorrelbox {
 int LeadingTrackNumber(std::string_view text);
 
 // "ID3v2→ID3v1": the ID3v2 page's fields into the unheld ID3v1 fields, cut to the ID3v1
-// widths; with manifestPresent no character is split. Checks the ID3v1 has box and shows
-// the ID3v1 page. Nothing is written to the file.
-void CopyId3v2ToId3v1(TagEditor& editor, bool manifestPresent,
-                      const CodePage& cp = ActiveCodePage());
+// widths without splitting a character. Checks the ID3v1 has box and shows the ID3v1 page.
+// Nothing is written to the file.
+void CopyId3v2ToId3v1(TagEditor& editor, const CodePage& cp = ActiveCodePage());
 
 // "ID3v1→ID3v2": the ID3v1 page's fields into the unheld ID3v2 fields. A genre or comment
 // frame that was not taken over (UTF-16) stays as it is. Shows the ID3v2 page.

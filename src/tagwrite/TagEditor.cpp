@@ -56,6 +56,7 @@ bool TagEditor::ReadSongTags(std::uint32_t id3v2Size, Prompts& prompts) {
             frame.frameSize = record.frameSize;
             if (record.hasValue) frame.value = record.value;
             frame.descLength = record.descLength;
+            frame.locked = record.locked;
             v2.RecordFrame(frame, genres, autoTrack);
         }
         v2.hasBox = true;

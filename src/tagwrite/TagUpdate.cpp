@@ -48,7 +48,7 @@ StepOutcome Id3v1Step(TagEditor& editor, UpdateEnv& env) {
                                           env.settings.kanryoumes, env.prompts);
         return result == Id3v1WriteResult::Failed ? StepOutcome::Failed : StepOutcome::Done;
     }
-    if (!editor.v1.hasBox || !editor.v1.CollectId3v1(editor.genres, env.manifestPresent)) {
+    if (!editor.v1.hasBox || !editor.v1.CollectId3v1(editor.genres)) {
         return StepOutcome::None;
     }
     const auto result = WriteId3v1Tag(editor.songPath, editor.v1.image(), false,

@@ -17,7 +17,6 @@ struct UpdateEnv {
     std::size_t selectedLine;  // single mode: the main window's selected song
     const Settings& settings;
     std::string backupPath;  // "backup.mp3" in the start-up folder
-    bool manifestPresent = false;
     Prompts& prompts;
     PathStyle style = NativePathStyle();
 };

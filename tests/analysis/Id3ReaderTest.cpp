@@ -163,6 +163,7 @@ TEST(Id3ReaderTest, EncodingsConvertToTheCodePage) {
          "é\0x"s,
          "é", 4},
         {"character missing in cp932", kCp932, "\x03\xF0\x9F\x8E\xB5"s, "?", 4},
+        {"not UTF-8 in the UTF-8 code page: ISO-8859-1", kUtf8, "\0Caf\xE9"s, "Café", 4},
         {"utf16 nul ends the text", kUtf8, "\x01"s + test::Utf16Le("ab") + "\0\0c\0"s, "ab", 8},
         {"bom alone", kUtf8, "\x01\xFF\xFE"s, "", 0},
         {"too short for its bom", kUtf8, "\x01\xFF"s, "", 1},
@@ -179,35 +180,46 @@ TEST(Id3ReaderTest, EncodingsConvertToTheCodePage) {
     }
 }
 
-TEST(Id3ReaderTest, EmptyFramesAndKeptFields) {
+TEST(Id3ReaderTest, EmptyFramesGenresCommentsAndUrlsInEveryEncoding) {
     const struct {
         const char* name;
         int type;
         Bytes body;
         bool utf16;
-        bool hasValue;
+        Bytes value;  // "" with hasValue false when locked is set or nothing follows the byte
         std::int32_t oldLength;
+        bool locked = false;
+        CodePage cp = kUtf8;
     } cases[] = {
-        {"no bytes", kTitle, "", false, false, 0},
-        {"encoding 0 only", kTitle, "\0"s, false, false, 0},
-        {"utf16 encoding only", kTitle, "\x01"s, true, false, -1},
-        {"utf16 encoding only, genre", kGenre, "\x01"s, true, false, 0},
-        {"utf16 encoding only, comment", kComment, "\x01"s, true, false, 0},
-        {"utf16 genre", kGenre,
-         "\x01\xFF\xFE(\0"
-         "1\0)\0"s,
-         true, false, 0},
-        {"utf16 comment", kComment, "\x01jpn\xFF\xFE\0\0\xFF\xFEx\0"s, true, false, 0},
-        {"utf8 url", kUrl, "\x03\0http"s, true, false, 0},
+        {"no bytes", kTitle, "", false, "", 0},
+        {"encoding 0 only", kTitle, "\0"s, false, "", 0},
+        {"utf16 encoding only", kTitle, "\x01"s, true, "", -1},
+        {"utf16 encoding only, genre", kGenre, "\x01"s, true, "", 0},
+        {"utf16 encoding only, comment", kComment, "\x01"s, true, "", 0},
+        {"utf16 genre", kGenre, "\x01"s + test::Utf16Le("Rock"), true, "Rock", 10},
+        {"utf16 comment", kComment,
+         "\x01jpn\xFF\xFE"
+         "d\0\0\0"s +
+             test::Utf16Le("日本"),
+         true, "日本", 6},
+        {"utf8 comment to cp932", kComment, "\x03jpn\0表"s, true, "\x95\x5c", 2, false, kCp932},
+        {"utf8 url", kUrl, "\x03\0http"s, true, "http", 4},
+        {"utf16 url after its description", kUrl, "\x01"s + test::Utf16Le("d") + "\0\0http"s, true,
+         "http", 4},
+        {"comment cp932 cannot hold", kComment, "\x03jpn\0\xF0\x9F\x8E\xB5"s, true, "", 0, true,
+         kCp932},
+        {"genre in an unknown encoding", kGenre, "\x05(17)"s, true, "", 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        ScopedCodePage cp(c.cp);
         const FrameRecord r = ReadFrameBody(c.type, AsBytes(c.body));
         EXPECT_TRUE(r.present);
         EXPECT_EQ(r.utf16, c.utf16);
-        EXPECT_EQ(r.hasValue, c.hasValue);
+        EXPECT_EQ(r.hasValue, !c.locked && c.body.size() > 1);
+        EXPECT_EQ(r.locked, c.locked);
         EXPECT_EQ(r.oldLength, c.oldLength);
-        EXPECT_EQ(r.value, "");
+        EXPECT_EQ(r.value, c.value);
     }
 }
 
@@ -247,8 +259,15 @@ TEST(Id3ReaderTest, GenreCodes) {
     } cases[] = {
         {"(17)", 17},
         {"(17)Rock", 17},
-        {"Rock", std::nullopt},
-        {"17", std::nullopt},
+        {"Rock", 17},
+        {"rOCK", 17},
+        {"17", 17},
+        {"0", 0},
+        {"300", std::nullopt},
+        {"Pop", 13},
+        {"JPop", 146},
+        {"j-pop", 146},
+        {"Not a genre", std::nullopt},
         {"", std::nullopt},
         {"(RX)", 0},
         {"(300)", 44},
@@ -260,7 +279,7 @@ TEST(Id3ReaderTest, GenreCodes) {
 
     EXPECT_EQ(Parse(Tag(3, {TextFrame("TCON", "(17)Rock")})).oldGenreCode, 17);
     const Id3v2Read rock = Parse(Tag(3, {TextFrame("TCON", "Rock")}));
-    EXPECT_EQ(rock.oldGenreCode, kNoGenreCode);
+    EXPECT_EQ(rock.oldGenreCode, 17);
     EXPECT_EQ(rock.field(kGenre).oldLength, 4);
     EXPECT_EQ(rock.presentFlags, FieldBit(kGenre));
 }
@@ -318,6 +337,7 @@ TEST(Id3ReaderTest, ExtendedHeaderIsSkipped) {
 
 TEST(Id3ReaderTest, UnsynchronisationIsUndone) {
     const Bytes awkward = "\xFF\xE0\xFF\x00\xFF"s;
+    ScopedCodePage cp(kCp932);  // the bytes as they are
     for (std::uint8_t major : {3, 4}) {
         SCOPED_TRACE(static_cast<int>(major));
         Id3v2Tag tag = Tag(major, {TextFrame("TPE1", awkward), TextFrame("TALB", "\xFF"s)});
@@ -374,8 +394,17 @@ TEST(Id3ReaderTest, WalkStopsSafely) {
          true, true},
         {"padding ends the walk", Tag(3, {TextFrame("TPE1", "a")}, 30).Build() + "TIT2", false,
          true, false},
-        {"garbage ends the walk", Tag(3, {TextFrame("TPE1", "a"), TextFrame("t!t2", "b")}).Build(),
-         false, true, false},
+        {"an odd ID is stepped over",
+         Tag(3, {TextFrame("t!t2", "b"), TextFrame("TPE1", "a"), TextFrame("TIT2", "c")}).Build(),
+         true, true, false},
+        {"an odd ID running past the tag ends the walk",
+         [] {
+             Id3v2Tag t =
+                 Tag(3, {TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")});
+             t.frames[1].sizeValue = 400;
+             return t.Build();
+         }(),
+         false, true, true},
         {"tag smaller than a frame header", "ID3\x03\0\0\0\0\0\x05TIT2\0"s, false, false, true},
         {"empty tag", "ID3\x03\0\0\0\0\0\0"s, false, false, false},
         {"header only, no size", "ID3\x03\0\0"s, false, false, false},
@@ -524,6 +553,8 @@ TEST(DisplayTitleTest, Cases) {
          audio(Tag(
              3, {Frame("APIC", Bytes(300, 'p'), SizeForm::Syncsafe), TextFrame("TIT2", "found")})),
          "found"},
+        {"after a frame with an odd ID", kUtf8,
+         audio(Tag(3, {TextFrame("Xyz1", "odd"), TextFrame("TIT2", "found")})), "found"},
         {"first TIT2 only", kUtf8,
          audio(Tag(3, {TextFrame("TIT2", "one"), TextFrame("TIT2", "two")})), "one"},
         {"empty TIT2 wins over ID3v1", kUtf8,

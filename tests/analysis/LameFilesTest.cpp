@@ -145,12 +145,12 @@ TEST_F(LameFilesTest, TagsWrittenByTheEncoder) {
     EXPECT_EQ(tags->v2.field(kAlbum).value, "Album");
     EXPECT_EQ(tags->v2.field(kYear).value, "2001");
     EXPECT_EQ(tags->v2.field(kTrack).value, "3/12");
-    // The encoder writes the comment in UTF-16: kept as stored, not offered for editing.
-    EXPECT_TRUE(tags->v2.field(kComment).present);
-    EXPECT_FALSE(tags->v2.field(kComment).hasValue);
+    // The encoder writes the comment in UTF-16 and the genre by its name.
+    EXPECT_EQ(tags->v2.field(kComment).value, "Comment");
     EXPECT_TRUE(tags->v2.utf16Flags & FieldBit(kComment));
+    EXPECT_EQ(tags->v2.lockedFlags, 0);
     EXPECT_EQ(tags->v2.field(kGenre).value, "Rock");
-    EXPECT_EQ(tags->v2.oldGenreCode, kNoGenreCode);
+    EXPECT_EQ(tags->v2.oldGenreCode, 17);
     EXPECT_TRUE(tags->v1.present);
     EXPECT_EQ(std::string(tags->v1.title.data()).substr(0, 5), "Title");
     EXPECT_TRUE(tags->v1.hasTrack);

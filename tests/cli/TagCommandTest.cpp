@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,7 +11,9 @@
 #include "Commands.h"
 #include "platform/CodePage.h"
 #include "support/Mp3Builder.h"
+#include "support/PeerScript.h"
 #include "support/TempDir.h"
+#include "tagwrite/Id3v2TestSupport.h"
 
 // sorrelbox-cli tag show / tag set through RunTag, with a temporary current folder holding
 // sorrelbox.ini, genre.txt, backup.mp3 and the manifest.
@@ -84,7 +88,7 @@ TEST_F(TagCommandTest, ShowPrintsBothTags) {
             "\"v2\":{\"version\":3,\"title\":\"Hello\",\"artist\":\"Bänd\",\"album\":\"\","
             "\"year\":\"\",\"comment\":\"\",\"track\":\"\",\"composer\":\"\","
             "\"origArtist\":\"\",\"copyright\":\"\",\"url\":\"\",\"encodedBy\":\"\","
-            "\"genre\":17,\"utf16\":[\"artist\"]},\"v2Unsupported\":false}\n");
+            "\"genre\":17,\"utf16\":[]},\"v2Unsupported\":false}\n");
     EXPECT_EQ(err_, "");
     EXPECT_EQ(Read("song.mp3"), file);
 }
@@ -203,7 +207,7 @@ TEST_F(TagCommandTest, NameTemplateRenames) {
 TEST_F(TagCommandTest, UsageErrorsWriteNothing) {
     Id3v2Tag tag = V2();
     test::Id3v2Frame comm = TextFrame("COMM", "");
-    comm.body = test::CommBody(1, "eng", "", test::Utf16Le("hi"));
+    comm.body = test::CommBody(1, "eng", "", Bytes("\xFF\xFE\x00\xD8", 4));  // a lone surrogate
     tag.frames.push_back(comm);
     const Bytes file = tag.Build() + audio + V1("V1 title");
     dir.Write("song.mp3", file);
@@ -219,7 +223,7 @@ TEST_F(TagCommandTest, UsageErrorsWriteNothing) {
         {"set", "song.mp3", "--v2", "genre=abc"},
         {"set", "song.mp3", "--v2", "genre=256"},
         {"set", "song.mp3", "--v1", "genre=80"},   // no line has code 80
-        {"set", "song.mp3", "--v2", "comment=x"},  // the UTF-16 comment is locked
+        {"set", "song.mp3", "--v2", "comment=x"},  // a comment no code page holds is locked
         {"set", "song.mp3", "--frob"},
     };
     for (const auto& args : cases) {
@@ -250,18 +254,26 @@ TEST_F(TagCommandTest, UnsupportedVersionRefusesOnlyTheId3v2Write) {
     EXPECT_EQ(Tag({"set", "old.mp3", "--v2", "title=t"}), 1);
 }
 
-TEST_F(TagCommandTest, ManifestCutsAtCharacterBoundaries) {
-    ScopedCodePage cp932(kCp932);
-    // 29 ASCII bytes and a double-byte character: the ID3v1 title field has room for 30.
-    const std::string title = "title=" + std::string(29, 'a') + "あ";
-    dir.Write("song.mp3", audio);
-    EXPECT_EQ(Tag({"set", "song.mp3", "--v1", title}), 0);
-    EXPECT_EQ(Read("song.mp3").substr(audio.size() + 3, 30), std::string(29, 'a') + "\x82");
-
-    dir.Write("sorrelbox.exe.manifest", "");
-    dir.Write("song2.mp3", audio);
-    EXPECT_EQ(Tag({"set", "song2.mp3", "--v1", title}), 0);
-    EXPECT_EQ(Read("song2.mp3").substr(audio.size() + 3, 30), std::string(29, 'a') + " ");
+TEST_F(TagCommandTest, Id3v1CutsAtCharacterBoundaries) {
+    const struct {
+        CodePage cp;
+        std::string arg;     // --v1 KEY=VALUE
+        std::size_t offset;  // of the field in the tag
+        Bytes field;         // its 30 bytes as stored
+    } cases[] = {
+        // A double-byte character at bytes 29-30 of the title.
+        {kCp932, "title=" + Bytes(29, 'a') + "あ", 3, Bytes(29, 'a') + " "},
+        {kUtf8, "title=Aあいうえおかきくけこさ", 3, "Aあいうえおかきくけ  "},
+        // A comment longer than 28 bytes has no track and 30 bytes, the last character whole.
+        {kUtf8, "comment=" + Bytes(28, 'c') + "あ", 97, Bytes(28, 'c') + "  "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arg);
+        ScopedCodePage cp(c.cp);
+        dir.Write("song.mp3", audio);
+        EXPECT_EQ(Tag({"set", "song.mp3", "--v1", c.arg}), 0);
+        EXPECT_EQ(Read("song.mp3").substr(audio.size() + c.offset, 30), c.field);
+    }
 }
 
 }  // namespace
@@ -280,7 +292,7 @@ TEST_F(TagCommandTest, ShiftJisAndUtf16InCodePage932) {
     dir.Write("song.mp3", tag.Build() + audio);
     ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
     EXPECT_NE(out_.find("\"title\":\"あい\",\"artist\":\"ユニ\""), std::string::npos) << out_;
-    EXPECT_NE(out_.find("\"utf16\":[\"artist\"]"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"utf16\":[]"), std::string::npos) << out_;
 
     ASSERT_EQ(Tag({"set", "song.mp3", "--v2", "artist=ユニコード", "--v2", "title=うえ"}), 0);
     const Bytes after = Read("song.mp3");
@@ -308,6 +320,91 @@ TEST_F(TagCommandTest, SetRefusesFilesTheListWouldNotTake) {
     // Showing is harmless and still reads what tags there are.
     EXPECT_EQ(Tag({"show", "notes.mp3"}), 0);
     EXPECT_NE(out_.find("\"result\":2"), std::string::npos) << out_;
+}
+
+}  // namespace
+}  // namespace sorrelbox
+
+namespace sorrelbox {
+namespace {
+
+// A frame whose ID is not four of A-Z and 0-9 is stepped over by its size: the frames behind
+// it are read, and an edit of one of them is written, not silently dropped.
+TEST_F(TagCommandTest, FrameWithAnOddIdIsSteppedOver) {
+    Id3v2Tag tag;
+    tag.frames = {TextFrame("Xyz1", "odd"), TextFrame("TIT2", "Title"),
+                  test::RawFrame("COMM", test::CommBody(1, "eng", "", test::Utf16Le("old")))};
+    tag.padding = 16;
+    dir.Write("song.mp3", tag.Build() + audio);
+    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_NE(out_.find("\"title\":\"Title\""), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\"comment\":\"old\""), std::string::npos) << out_;
+    ASSERT_EQ(Tag({"set", "song.mp3", "--v2", "comment=typed"}), 0);
+    EXPECT_EQ(err_, "完了: ID3v2タグを編集しました\n");
+    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+    EXPECT_NE(out_.find("\"comment\":\"typed\""), std::string::npos) << out_;
+    EXPECT_NE(Read("song.mp3").find("Xyz1"), Bytes::npos);
+}
+
+// In the UTF-8 code page other programs read what `tag set` writes exactly as typed, and we
+// read and edit what they write (tests/tagwrite/peers/id3v2_peers.py: mutagen, and kid3-cli
+// and ffprobe when installed).
+TEST_F(TagCommandTest, PeersAndWeAgreeOnJapaneseTags) {
+    const auto python = test::PeerPython();
+    if (!python) GTEST_SKIP() << "no Python with mutagen";
+    const bool kid3 = std::system("command -v kid3-cli >/dev/null 2>&1") == 0;
+    const Bytes playable = test::FramesFile(20);
+    Id3v2Tag v24;
+    v24.major = 4;
+    v24.frames = {TextFrame("TIT2", "old"),
+                  test::RawFrame("COMM", test::CommBody(0, "eng", "", "old"))};
+    const struct {
+        const char* writer;  // "": tag set; else the peer that writes the tag
+        Bytes file;
+        int version;
+        const char* genre;  // as the writer puts it in TCON
+    } cases[] = {
+        {"", playable, 3, "(17)"},
+        {"", v24.Build() + playable, 4, "(17)"},
+        {"kid3", playable, 3, "Rock"},     // UTF-16
+        {"mutagen", playable, 4, "(17)"},  // UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.writer) + " " + std::to_string(c.version));
+        if (std::string_view(c.writer) == "kid3" && !kid3) continue;
+        const std::string path = dir.Write("song.mp3", c.file);
+        std::string title = "日本語タイトル";
+        const auto expect = [&] {
+            std::ofstream(dir.File("expected.json"))
+                << "{\"codec\": \"utf-8\", \"version\": " << c.version
+                << ", \"genreName\": \"Rock\", \"fields\": {\"TIT2\": " << test::JsonString(title)
+                << ", \"TPE1\": \"歌手\", \"TALB\": \"アルバム\", \"COMM\": \"コメント\", "
+                << "\"TCON\": \"" << c.genre << "\"}}";
+            return dir.File("expected.json");
+        };
+        if (*c.writer == '\0') {
+            ASSERT_EQ(
+                Tag({"set", "song.mp3", "--v2", "title=" + title, "--v2", "artist=歌手", "--v2",
+                     "album=アルバム", "--v2", "comment=コメント", "--v2", "genre=17"}),
+                0)
+                << err_;
+        } else {
+            const test::PeerRun written =
+                test::RunPeerScript(*python, {"write", c.writer, path, expect()});
+            ASSERT_EQ(written.status, 0) << written.out;
+            ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
+            EXPECT_NE(out_.find("\"title\":\"日本語タイトル\",\"artist\":\"歌手\",\"album\":"
+                                "\"アルバム\",\"year\":\"\",\"comment\":\"コメント\""),
+                      std::string::npos)
+                << out_;
+            EXPECT_NE(out_.find("\"genre\":17,\"utf16\":[]"), std::string::npos) << out_;
+            // One field edited: the peer still reads every other one.
+            title = "新しい題";
+            ASSERT_EQ(Tag({"set", "song.mp3", "--v2", "title=" + title}), 0) << err_;
+        }
+        const test::PeerRun r = test::RunPeerScript(*python, {"check", path, expect()});
+        EXPECT_EQ(r.status, 0) << r.out;
+    }
 }
 
 }  // namespace

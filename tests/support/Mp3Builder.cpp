@@ -117,13 +117,19 @@ Bytes TextBody(std::uint8_t encoding, std::string_view text) {
     return Byte(encoding) + Bytes(text);
 }
 
+// The description's terminator: two zero bytes in UTF-16.
+Bytes Terminator(std::uint8_t encoding) {
+    return Bytes(encoding == 1 || encoding == 2 ? 2 : 1, '\0');
+}
+
 Bytes CommBody(std::uint8_t encoding, std::string_view language, std::string_view description,
                std::string_view text) {
-    return Byte(encoding) + Field(language, 3, ' ') + Bytes(description) + '\0' + Bytes(text);
+    return Byte(encoding) + Field(language, 3, ' ') + Bytes(description) + Terminator(encoding) +
+           Bytes(text);
 }
 
 Bytes WxxxBody(std::uint8_t encoding, std::string_view description, std::string_view url) {
-    return Byte(encoding) + Bytes(description) + '\0' + Bytes(url);
+    return Byte(encoding) + Bytes(description) + Terminator(encoding) + Bytes(url);
 }
 
 Bytes Utf16Le(std::string_view utf8, bool bom) {
@@ -238,6 +244,12 @@ std::string Mp3Builder::WriteTo(const TempDir& dir, std::string_view name) const
 
 Bytes CbrFile(std::size_t totalSize, const MpegHeader& header) {
     return Mp3Builder().Frame(header).FillTo(totalSize).Build();
+}
+
+Bytes FramesFile(std::size_t count, const MpegHeader& header) {
+    Mp3Builder builder;
+    for (std::size_t i = 0; i < count; ++i) builder.Frame(header);
+    return builder.Build();
 }
 
 Bytes VbrFile(std::uint32_t frames, const MpegHeader& header) {

@@ -69,10 +69,10 @@ Bytes ExtendedHeader(std::uint8_t major);
 // Frame bodies. Text is taken as bytes exactly as given.
 // encoding byte + text
 Bytes TextBody(std::uint8_t encoding, std::string_view text);
-// encoding byte + language + description + NUL + text
+// encoding byte + language + description + terminator (two NULs in UTF-16) + text
 Bytes CommBody(std::uint8_t encoding, std::string_view language, std::string_view description,
                std::string_view text);
-// encoding byte + description + NUL + url
+// encoding byte + description + terminator + url
 Bytes WxxxBody(std::uint8_t encoding, std::string_view description, std::string_view url);
 // UTF-8 source text as UTF-16 code units, little- or big-endian, with an optional BOM.
 Bytes Utf16Le(std::string_view utf8, bool bom = true);
@@ -167,6 +167,8 @@ class Mp3Builder {
 // Common fixtures.
 // A CBR file: first frame with defaults, filled to totalSize.
 Bytes CbrFile(std::size_t totalSize, const MpegHeader& header = {});
+// count frames one after another, as players and ffprobe need them to take the file.
+Bytes FramesFile(std::size_t count, const MpegHeader& header = {});
 // A VBR file: one Xing frame counting frames, then a few plain frames.
 Bytes VbrFile(std::uint32_t frames, const MpegHeader& header = {});
 // A 128 kbit/s CBR song of whole seconds (16000 bytes each) written to name in dir; its path.

@@ -177,7 +177,7 @@ TEST_F(ContinuousEditTest, AutomaticTracksCountUpdatedSongsOnly) {
     SetAutoTrack(*editor, true);
     EXPECT_EQ(editor->v1.values.track, 1);
 
-    UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), false, prompts, PathStyle::Posix};
+    UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), prompts, PathStyle::Posix};
     const auto update = [&] {
         RunTagUpdate(*editor, env);
         return NextSong(*editor, walk);
@@ -225,7 +225,7 @@ TEST_F(ContinuousEditTest, TheCounterStopsAt255) {
     ASSERT_EQ(StartEditing(*editor, walk), WalkResult::Loaded);
     editor->autoTrack = true;
     editor->trackCounter = 254;
-    UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), false, prompts, PathStyle::Posix};
+    UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), prompts, PathStyle::Posix};
     RunTagUpdate(*editor, env);
     ASSERT_EQ(NextSong(*editor, walk), WalkResult::Loaded);
     RunTagUpdate(*editor, env);

@@ -14,7 +14,6 @@ namespace sorrelbox {
 namespace {
 
 const CodePage kUtf8(CodePage::Kind::Utf8);
-const CodePage kCp932(CodePage::Kind::Cp932);
 
 // A genre list whose lines are the first positions of the code table.
 GenreList Genres(std::uint8_t kuuran = 0) {
@@ -63,7 +62,7 @@ TEST(Id3v1PageTest, FillTrimsAndSelectsGenre) {
     EXPECT_EQ(page.values.genreLine, *genres.FirstLineWithCode(17));
     EXPECT_TRUE(page.hasBox);
     // Nothing typed: nothing to write.
-    EXPECT_FALSE(page.CollectId3v1(genres, false));
+    EXPECT_FALSE(page.CollectId3v1(genres));
 }
 
 TEST(Id3v1PageTest, CommentWithoutTrackAndTrackShowsZero) {
@@ -157,7 +156,7 @@ TEST(Id3v1PageTest, ImageBytes) {
         page.values.comment = c.comment;
         page.values.track = c.track;
         page.values.genreLine = c.genreLine;
-        ASSERT_TRUE(page.CollectId3v1(genres, false)) << c.name;  // no tag: always written
+        ASSERT_TRUE(page.CollectId3v1(genres)) << c.name;  // no tag: always written
         const auto bytes = page.image().Bytes();
         const std::string all(bytes.begin(), bytes.end());
         EXPECT_EQ(all.substr(3, 30), c.wantTitle) << c.name;
@@ -165,21 +164,6 @@ TEST(Id3v1PageTest, ImageBytes) {
         EXPECT_EQ(all.substr(93, 4), c.wantYear) << c.name;
         EXPECT_EQ(all.substr(97, 30), c.wantComment) << c.name;
         EXPECT_EQ(static_cast<std::uint8_t>(all[127]), c.wantGenre) << c.name;
-    }
-}
-
-TEST(Id3v1PageTest, ManifestFlagCutsAtCharacterBoundary) {
-    ScopedCodePage cp932(kCp932);
-    // 29 ASCII bytes, then a double-byte character: byte 29 (0-based) is its lead byte.
-    const std::string title = std::string(29, 'a') + "\x82\xA0";
-    for (const bool manifest : {false, true}) {
-        Id3v1Page page;
-        page.Reset(false);
-        page.values.title = title;
-        ASSERT_TRUE(page.CollectId3v1(Genres(), manifest));
-        const std::string got = Text(page.image().title);
-        EXPECT_EQ(got, manifest ? std::string(29, 'a') + " " : std::string(29, 'a') + "\x82")
-            << manifest;
     }
 }
 
@@ -195,20 +179,20 @@ TEST(Id3v1PageTest, ChangesAreDetectedFieldByField) {
     {
         Id3v1Page page = loaded();
         page.values.title = "Abd";
-        EXPECT_TRUE(page.CollectId3v1(genres, false));
+        EXPECT_TRUE(page.CollectId3v1(genres));
         EXPECT_EQ(Text(page.image().title), "Abd" + std::string(27, ' '));
         EXPECT_EQ(Text(page.image().artist), "Band" + std::string(26, ' '));
     }
     {
         Id3v1Page page = loaded();
         page.values.track = 6;
-        EXPECT_TRUE(page.CollectId3v1(genres, false));
+        EXPECT_TRUE(page.CollectId3v1(genres));
         EXPECT_EQ(page.image().commentBlock[29], 6);
     }
     {
         Id3v1Page page = loaded();
         page.values.genreLine = 0;
-        EXPECT_TRUE(page.CollectId3v1(genres, false));
+        EXPECT_TRUE(page.CollectId3v1(genres));
         EXPECT_EQ(page.image().commentBlock[30], 247);
     }
 }
@@ -224,19 +208,19 @@ TEST(Id3v1PageTest, UnlistedGenreIsKept) {
     page.Fill(TagBytes(tag), genres, false);
     EXPECT_TRUE(page.genreUnlisted());
     EXPECT_EQ(page.values.genreLine, -1);
-    EXPECT_FALSE(page.CollectId3v1(genres, false));
+    EXPECT_FALSE(page.CollectId3v1(genres));
     page.values.title = "New";
-    ASSERT_TRUE(page.CollectId3v1(genres, false));
+    ASSERT_TRUE(page.CollectId3v1(genres));
     EXPECT_EQ(page.image().commentBlock[30], 80);
     page.values.genreLine = 0;  // the user picks the empty choice
-    ASSERT_TRUE(page.CollectId3v1(genres, false));
+    ASSERT_TRUE(page.CollectId3v1(genres));
     EXPECT_EQ(page.image().commentBlock[30], 247);
 
     // Without a genre list nothing can be picked: the byte stays too.
     Id3v1Page noList;
     noList.Reset(false);
     noList.Fill(TagBytes(tag), GenreList(), false);
-    EXPECT_FALSE(noList.CollectId3v1(GenreList(), false));
+    EXPECT_FALSE(noList.CollectId3v1(GenreList()));
 }
 
 TEST(Id3v1PageTest, ParseTrack) {

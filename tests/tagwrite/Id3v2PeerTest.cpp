@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -12,13 +10,14 @@
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
+#include "support/PeerScript.h"
 #include "support/TempDir.h"
 #include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 
 // Other software reads the tags we write, and we edit tags other software wrote: mutagen
-// (and kid3-cli when installed) through tests/tagwrite/peers/id3v2_peers.py. Skipped when
-// no Python with mutagen is installed.
+// (and kid3-cli and ffprobe when installed) through tests/tagwrite/peers/id3v2_peers.py.
+// Skipped when no Python with mutagen is installed.
 
 namespace sorrelbox {
 namespace {
@@ -27,57 +26,7 @@ using test::Bytes;
 using test::Id3v2Tag;
 using test::RawFrame;
 
-const std::filesystem::path kScript =
-    std::filesystem::path(__FILE__).parent_path() / "peers" / "id3v2_peers.py";
-
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// A Python that has mutagen: the system's first (it carries the distribution's packages).
-std::optional<std::string> PeerPython() {
-    for (const char* python : {"/usr/bin/python3", "python3"}) {
-        const std::string probe = std::string(python) + " -c 'import mutagen' >/dev/null 2>&1";
-        if (std::system(probe.c_str()) == 0) return python;
-    }
-    return std::nullopt;
-}
-
-struct ScriptRun {
-    int status = -1;
-    std::string out;
-};
-
-ScriptRun RunScript(const std::string& python, const std::string& args) {
-    ScriptRun r;
-    const std::string command = python + " " + Quote(kScript.string()) + " " + args + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) r.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+using test::JsonString;
 
 constexpr std::array<const char*, kId3v2FieldCount> kKeys = {
     "TIT2", "TPE1", "TALB", "YEAR", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"};
@@ -101,7 +50,7 @@ bool Write(const std::string& path, std::uint16_t mask, const Id3v2Edit& values)
 class Id3v2PeerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        python_ = PeerPython();
+        python_ = test::PeerPython();
         if (!python_) GTEST_SKIP() << "no Python with mutagen";
     }
     std::optional<std::string> python_;
@@ -152,6 +101,9 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
         {"ASCII, new tag", "UTF-8", 0, 0, ascii},
         {"ASCII over 2.3", "UTF-8", 3, 0, ascii},
         {"ASCII over 2.4", "UTF-8", 4, 0, ascii},
+        {"UTF-8 code page, new tag", "UTF-8", 0, 0, utf8},
+        {"UTF-8 code page over 2.3", "UTF-8", 3, 0, utf8},
+        {"UTF-8 code page over 2.4", "UTF-8", 4, 0, utf8},
         {"Shift-JIS over 2.3", "CP932", 3, 0, sjis},
         {"Shift-JIS over 2.4", "CP932", 4, 0, sjis},
         {"Shift-JIS, new tag", "CP932", 0, 0, sjis},
@@ -183,7 +135,7 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
             old.padding = 200;
             file = old.Build();
         }
-        const std::string path = dir.Write("peer.mp3", file + test::CbrFile(30000));
+        const std::string path = dir.Write("peer.mp3", file + test::FramesFile(72));
         Id3v2Edit edit;
         edit.values = c.values;
         ASSERT_TRUE(Write(path, kId3v2AllFields, edit));
@@ -193,6 +145,8 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
             (cp.kind() == CodePage::Kind::Cp932 ? "cp932" : "utf-8") +
             "\", \"version\": " + std::to_string(c.major == 0 ? 3 : c.major) +
             ", \"genreName\": " + (c.values[4] == "(17)" ? "\"Rock\"" : "\"Dance\"") +
+            // Shift-JIS stays under encoding 0, as Japanese players expect.
+            (cp.kind() == CodePage::Kind::Cp932 && c.encoding == 0 ? ", \"encoding\": 0" : "") +
             ", \"fields\": {";
         for (std::size_t i = 0; i < kId3v2FieldCount; ++i) {
             json +=
@@ -200,8 +154,8 @@ TEST_F(Id3v2PeerTest, PeersReadWhatWeWrite) {
         }
         json += "}}";
         std::ofstream(dir.File("expected.json")) << json;
-        const ScriptRun r =
-            RunScript(*python_, "check " + Quote(path) + " " + Quote(dir.File("expected.json")));
+        const test::PeerRun r =
+            test::RunPeerScript(*python_, {"check", path, dir.File("expected.json")});
         EXPECT_EQ(r.status, 0) << r.out;
     }
 }
@@ -210,9 +164,9 @@ TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
     for (int version : {3, 4}) {
         SCOPED_TRACE(version);
         ScopedCodePage scoped{CodePage(CodePage::Kind::Utf8)};
-        const std::string path = dir.Write("pic.mp3", test::CbrFile(30000));
-        const ScriptRun made =
-            RunScript(*python_, "make " + Quote(path) + " " + std::to_string(version));
+        const std::string path = dir.Write("pic.mp3", test::FramesFile(72));
+        const test::PeerRun made =
+            test::RunPeerScript(*python_, {"make", path, std::to_string(version)});
         ASSERT_EQ(made.status, 0) << made.out;
         const std::string peersFile = test::ReadAll(path);
         const std::size_t before = peersFile.size();
@@ -230,7 +184,7 @@ TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
         ASSERT_TRUE(Write(path, mask, edit));
         EXPECT_GT(test::ReadAll(path).size(), before);
 
-        const ScriptRun picture = RunScript(*python_, "picture " + Quote(path));
+        const test::PeerRun picture = test::RunPeerScript(*python_, {"picture", path});
         EXPECT_EQ(picture.status, 0);
         EXPECT_EQ(picture.out, made.out);
 
@@ -240,8 +194,8 @@ TEST_F(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
                            "\"TCOM\": \"New composer\", \"TCOP\": \"" +
                            std::string(3000, 'c') + "\"}}";
         std::ofstream(dir.File("expected.json")) << json;
-        const ScriptRun r =
-            RunScript(*python_, "check " + Quote(path) + " " + Quote(dir.File("expected.json")));
+        const test::PeerRun r =
+            test::RunPeerScript(*python_, {"check", path, dir.File("expected.json")});
         EXPECT_EQ(r.status, 0) << r.out;
     }
 }

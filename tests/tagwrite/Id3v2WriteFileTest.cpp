@@ -249,7 +249,10 @@ TEST_F(Id3v2WriteFileTest, BareHeaderTakesTheNewFrames) {
     std::uint16_t mask = kFieldTitle;
     EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
     EXPECT_EQ(test::ReadAll(path), Bytes("ID3\x04\0\0\0\0\0\x0E", 10) + "TIT2" +
-                                       Bytes("\0\0\0\x04\0\0\0abc", 10) + kAudio);
+                                       Bytes("\0\0\0\x04\0\0\x03"
+                                             "abc",
+                                             10) +
+                                       kAudio);
 }
 
 // Without a temporary file (the folder takes no new entries), the song is rewritten in place.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -15,6 +16,8 @@
 
 namespace sorrelbox {
 namespace {
+
+using namespace std::string_literals;
 
 using test::Bytes;
 using test::CommBody;
@@ -145,6 +148,7 @@ TEST(Id3v2BuildTest, OnlyTheFirstCommIsRewrittenKeepingLanguageAndDescription) {
 }
 
 TEST(Id3v2BuildTest, YearFrameByVersion) {
+    ScopedCodePage cp932{CodePage(CodePage::Kind::Cp932)};  // encoding 0 in every version
     struct Case {
         std::uint8_t major, revision;
         std::vector<Id3v2Frame> frames;
@@ -242,22 +246,65 @@ TEST(Id3v2BuildTest, RewrittenTextFrameKeepsItsEncoding) {
     }
 }
 
-TEST(Id3v2BuildTest, GenreCommentAndUrlInUtf16AreOnlyCarriedOver) {
+// The code page decides how a written frame declares its text; a frame whose encoding was not
+// 0 keeps it, and a COMM or WXXX keeps its language and description.
+TEST(Id3v2BuildTest, TheCodePageDecidesTheEncodingWritten) {
+    const CodePage utf8(CodePage::Kind::Utf8), cp932(CodePage::Kind::Cp932);
+    const Bytes nihon = "\x93\xFA\x96\x7B";  // 日本 in CP932
+    const Bytes ff = "\0\0"s;
+    struct Case {
+        CodePage cp;
+        std::uint8_t major;
+        std::uint16_t bit;
+        const char* id;
+        std::optional<Bytes> old;  // the old frame's body; none: a new frame
+        std::string value;
+        Bytes body;
+    };
+    const Case cases[] = {
+        {utf8, 3, kFieldTitle, "TIT2", TextBody(0, "old"), "abc", "\0abc"s},
+        {utf8, 3, kFieldTitle, "TIT2", TextBody(0, "old"), "日本", "\x01" + test::Utf16Le("日本")},
+        {utf8, 4, kFieldTitle, "TIT2", TextBody(0, "old"), "日本", "\x03日本"s},
+        {utf8, 3, kFieldTitle, "TIT2", std::nullopt, "日本", "\x01" + test::Utf16Le("日本")},
+        {utf8, 4, kFieldGenre, "TCON", TextBody(1, test::Utf16Le("Rock")), "(17)",
+         "\x01" + test::Utf16Le("(17)")},
+        {utf8, 3, kFieldComment, "COMM", CommBody(0, "eng", "desc", "old"), "日本",
+         "\x01"
+         "eng"s +
+             test::Utf16Le("desc") + ff + test::Utf16Le("日本")},
+        {utf8, 3, kFieldComment, "COMM", CommBody(1, "eng", test::Utf16Le("d"), "x"), "new",
+         "\x01"
+         "eng"s +
+             test::Utf16Le("d") + ff + test::Utf16Le("new")},
+        {utf8, 3, kFieldComment, "COMM", std::nullopt, "日本",
+         "\x01jpn"s + test::Utf16Le("") + ff + test::Utf16Le("日本")},
+        {utf8, 4, kFieldUrl, "WXXX", WxxxBody(0, "", "http://x"), "http://例.jp/é",
+         "\x03\0http://%E4%BE%8B.jp/\xE9"s},
+        {cp932, 3, kFieldTitle, "TIT2", TextBody(0, "old"), nihon, "\0"s + nihon},
+        {cp932, 4, kFieldComment, "COMM", std::nullopt, nihon, "\0jpn\0"s + nihon},
+        {cp932, 4, kFieldUrl, "WXXX", WxxxBody(0, "", "x"), "http://" + nihon,
+         "\0\0http://"s + nihon},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.id) + " " + c.value);
+        ScopedCodePage cp(c.cp);
+        Id3v2Tag old;
+        old.major = c.major;
+        old.frames = {TextFrame("TPE1", "x")};
+        if (c.old) old.frames.push_back(RawFrame(c.id, *c.old));
+        const Built b = Build(old.Build(), c.bit, EditWith(c.bit, c.value));
+        ASSERT_TRUE(b.ok);
+        const Bytes frames =
+            Frame("TPE1", "\0x"s, c.major == 4) + Frame(c.id, c.body, c.major == 4);
+        EXPECT_EQ(b.tag, Header(c.major, 0, 0, frames.size()) + frames);
+    }
+}
+
+TEST(Id3v2BuildTest, AFieldThatCannotBeWrittenRefusesTheEdit) {
     Id3v2Tag old;
-    old.frames = {
-        RawFrame("TCON", TextBody(1, test::Utf16Le("(17)"))),
-        RawFrame("COMM",
-                 Bytes("\x01jpn", 4) + test::Utf16Le("") + Bytes(2, '\0') + test::Utf16Le("c")),
-        RawFrame("WXXX", Bytes("\x01", 1) + test::Utf16Le("") + Bytes(2, '\0') + "http://x")};
-    const Bytes oldTag = old.Build();
-    Id3v2Edit edit;
-    edit.values[Id3v2FieldIndex(kFieldGenre)] = "(3)";
-    edit.values[Id3v2FieldIndex(kFieldComment)] = "new";
-    edit.values[Id3v2FieldIndex(kFieldUrl)] = "http://y";
-    const Built b = Build(oldTag, kFieldGenre | kFieldComment | kFieldUrl, edit);
-    ASSERT_TRUE(b.ok);
-    EXPECT_EQ(b.tag, oldTag);  // no second frame added either
-    EXPECT_EQ(b.mask, kFieldGenre | kFieldComment | kFieldUrl);
+    old.frames = {RawFrame("COMM", CommBody(5, "eng", "", "c"))};  // no such encoding
+    const Built b = Build(old.Build(), kFieldComment | kFieldTitle, EditWith(kFieldComment, "n"));
+    EXPECT_FALSE(b.ok);
 }
 
 TEST(Id3v2BuildTest, SizesAreWrittenInTheVersionsOwnForm) {
@@ -353,7 +400,7 @@ TEST(Id3v2BuildTest, RewrittenFrameKeepsStatusFlagsAndDropsFormatFlags) {
     old.frames[0].flags = 0x4001;  // read-only status, data length indicator
     const Built b = Build(old.Build(), kFieldTitle, EditWith(kFieldTitle, "n"));
     ASSERT_TRUE(b.ok);
-    EXPECT_EQ(b.tag.substr(10), Frame("TIT2", Bytes("\0n", 2), true, 0x4000));
+    EXPECT_EQ(b.tag.substr(10), Frame("TIT2", Bytes("\x03n", 2), true, 0x4000));
 }
 
 TEST(Id3v2BuildTest, UnsynchronisedTags) {
@@ -374,7 +421,7 @@ TEST(Id3v2BuildTest, UnsynchronisedTags) {
     ASSERT_TRUE(b4.ok);
     const Bytes frames4 =
         Frame("PRIV", test::Unsynchronise(Bytes("\xFF\xE0\xFF\x00", 4)), true, 0x0002) +
-        Frame("TIT2", Bytes("\0n", 2), true);
+        Frame("TIT2", Bytes("\x03n", 2), true);
     EXPECT_EQ(b4.tag, Header(4, 0, 0, frames4.size()) + frames4);
 
     // A 2.4 frame under the tag's flag without its own is not guessed at.
@@ -403,7 +450,7 @@ TEST(Id3v2BuildTest, ExtendedHeaderIsCarriedOverAndMadeTrue) {
     const Built b4 = Build(v4.Build(), kFieldTitle, EditWith(kFieldTitle, "n"));
     ASSERT_TRUE(b4.ok);
     const Bytes body4 =
-        Bytes("\0\0\0\x09\x01\x50\x00\x01\x42", 9) + Frame("TIT2", Bytes("\0n", 2), true);
+        Bytes("\0\0\0\x09\x01\x50\x00\x01\x42", 9) + Frame("TIT2", Bytes("\x03n", 2), true);
     EXPECT_EQ(b4.tag, Header(4, 0, 0x40, body4.size()) + body4);
 
     // One that cannot be understood is not guessed at.

@@ -222,6 +222,15 @@ TEST(ArtistListTest, FailedWriteKeepsTheNewEntry) {
                        MessageIcon::Information, MessageButtons::Ok}));
     EXPECT_EQ(list.entries(), (std::vector<std::string>{"abba", "Band"}));
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "artist.txt"));
+
+    // A list too large to read whole is never replaced by the new entry alone.
+    const std::string large = dir.Write("large.txt", "Zed\r\n");
+    std::filesystem::resize_file(large, 17u << 20);
+    ArtistList unread = ArtistList::Load(large);
+    EXPECT_EQ(unread.Add("Band", large, 0, prompts), ArtistList::AddResult::Unreadable);
+    EXPECT_EQ(prompts.messages.back(), prompts.messages[0]);
+    EXPECT_EQ(std::filesystem::file_size(large), 17u << 20);
+    EXPECT_EQ(test::ReadAll(large).substr(0, 5), "Zed\r\n");
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(TagConversionTest, Id3v2ToId3v1CutsToTheWidths) {
         editor.currentPage = 2;
         editor.v2.values[V2Field::Track] = c.track;
         editor.v1.holds.artist = c.heldArtist;
-        CopyId3v2ToId3v1(editor, false, kUtf8);
+        CopyId3v2ToId3v1(editor, kUtf8);
         const Id3v1Values& v1 = editor.v1.values;
         EXPECT_EQ(v1.title, std::string(30, 't'));
         EXPECT_EQ(v1.artist, c.heldArtist ? "Old artist" : "Band");
@@ -61,32 +61,24 @@ TEST(TagConversionTest, Id3v2ToId3v1CutsToTheWidths) {
     }
 }
 
-TEST(TagConversionTest, ManifestFlagNeverSplitsACharacter) {
+TEST(TagConversionTest, Id3v2ToId3v1NeverSplitsACharacter) {
     // "あ" takes bytes 29-31 of the title and 27-29 of the comment.
-    for (const bool manifest : {false, true}) {
-        TagEditor editor = Editor();
-        editor.v2.values[V2Field::Title] = std::string(29, 't') + kA + "tail";
-        editor.v2.values[V2Field::Comment] = std::string(27, 'c') + kA;
-        editor.v2.values[V2Field::Year] = "19" + kA;
-        CopyId3v2ToId3v1(editor, manifest, kUtf8);
-        const Id3v1Values& v1 = editor.v1.values;
-        if (manifest) {
-            EXPECT_EQ(v1.title, std::string(29, 't'));
-            EXPECT_EQ(v1.comment, std::string(27, 'c'));
-            EXPECT_EQ(v1.year, "19");
-        } else {
-            EXPECT_EQ(v1.title, std::string(29, 't') + kA.substr(0, 1));
-            EXPECT_EQ(v1.comment, std::string(27, 'c') + kA.substr(0, 1));
-            EXPECT_EQ(v1.year, "19" + kA.substr(0, 2));
-        }
-    }
+    TagEditor editor = Editor();
+    editor.v2.values[V2Field::Title] = std::string(29, 't') + kA + "tail";
+    editor.v2.values[V2Field::Comment] = std::string(27, 'c') + kA;
+    editor.v2.values[V2Field::Year] = "19" + kA;
+    CopyId3v2ToId3v1(editor, kUtf8);
+    const Id3v1Values& v1 = editor.v1.values;
+    EXPECT_EQ(v1.title, std::string(29, 't'));
+    EXPECT_EQ(v1.comment, std::string(27, 'c'));
+    EXPECT_EQ(v1.year, "19");
 }
 
 TEST(TagConversionTest, Id3v2ToId3v1TakesTheCounterWithAutomaticTracks) {
     TagEditor editor = Editor();
     editor.autoTrack = true;
     editor.trackCounter = 258;
-    CopyId3v2ToId3v1(editor, false, kUtf8);
+    CopyId3v2ToId3v1(editor, kUtf8);
     EXPECT_EQ(editor.v1.values.track, 2);
 }
 
@@ -109,10 +101,10 @@ TEST(TagConversionTest, Id3v1ToId3v2CopiesWholeAndKeepsLockedFrames) {
     EXPECT_TRUE(editor.v2.hasBox);
     EXPECT_EQ(editor.currentPage, 2);
 
-    // A UTF-16 comment and genre frame was not taken over: both stay as they are.
+    // A comment and genre frame that was not taken over: both stay as they are.
     TagEditor locked(EditorMode::List, "/m/song.mp3");
     locked.v1.values = {"T", "A", "B", "2001", "New comment", 4, 9};
-    locked.v2.record.utf16Flags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
+    locked.v2.record.lockedFlags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
     CopyId3v1ToId3v2(locked);
     EXPECT_EQ(locked.v2.values[V2Field::Comment], "");
     EXPECT_EQ(locked.v2.values.genreLine, -1);

@@ -78,7 +78,7 @@ class TagUpdateTest : public ::testing::Test {
     }
 
     UpdateOutcome Update(TagEditor& editor) {
-        UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), false, prompts, PathStyle::Posix};
+        UpdateEnv env{table, 0, settings, dir.File("backup.mp3"), prompts, PathStyle::Posix};
         return RunTagUpdate(editor, env);
     }
 
@@ -286,10 +286,11 @@ TEST_F(TagUpdateTest, NoEmptyGenreFrameIsAdded) {
     EXPECT_EQ(test::ReadAll(path).find("TCON"), Bytes::npos);
 }
 
-TEST_F(TagUpdateTest, Utf16CommentStaysLocked) {
+TEST_F(TagUpdateTest, CommentTheCodePageCannotHoldStaysLocked) {
+    ScopedCodePage cp932(CodePage(CodePage::Kind::Cp932));
     Id3v2Tag tag = V2Tag();
     test::Id3v2Frame comm = TextFrame("COMM", "");
-    comm.body = test::CommBody(1, "eng", "", test::Utf16Le("hi"));
+    comm.body = test::CommBody(1, "eng", "", test::Utf16Le("\xF0\x9F\x8E\xB5"));
     tag.frames.push_back(comm);
     auto editor = Open(tag.Build() + audio);
     ASSERT_TRUE(editor);

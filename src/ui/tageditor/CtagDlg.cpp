@@ -171,7 +171,7 @@ void CtagDlg::ConnectControls() {
     });
     connect(ui_->button1018, &QPushButton::clicked, this, [this] {
         if (!ReadFields()) return;
-        CopyId3v2ToId3v1(editor_, host_.startup.manifestPresent);
+        CopyId3v2ToId3v1(editor_);
         PushFields();
     });
     connect(ui_->button1061, &QPushButton::clicked, this, [this] {
@@ -297,13 +297,9 @@ void CtagDlg::Follow(WalkResult result) {
 }
 
 void CtagDlg::OnUpdate() {
-    UpdateEnv env{host_.table,
-                  static_cast<std::size_t>(std::max(host_.selectedLine, 0)),
-                  host_.settings,
-                  StartupFile(host_.startup, "backup.mp3", host_.table.style()),
-                  host_.startup.manifestPresent,
-                  host_.prompts,
-                  host_.table.style()};
+    UpdateEnv env{host_.table,    static_cast<std::size_t>(std::max(host_.selectedLine, 0)),
+                  host_.settings, StartupFile(host_.startup, "backup.mp3", host_.table.style()),
+                  host_.prompts,  host_.table.style()};
     if (editor_.returnPressed) {
         RunTagUpdate(editor_, env);  // only clears the mark
         return;

@@ -1,14 +1,18 @@
 #!/usr/bin/python3
 """Other software as outside readers and writers of the ID3v2 tags we write.
 
-  id3v2_peers.py check FILE EXPECTED.json   mutagen and kid3-cli read the expected values
+  id3v2_peers.py check FILE EXPECTED.json   mutagen, kid3-cli and ffprobe read the values
   id3v2_peers.py make FILE VERSION          mutagen writes a tag with a cover picture
   id3v2_peers.py picture FILE               the picture's SHA-256 and size as mutagen reads it
+  id3v2_peers.py write PEER FILE EXPECTED.json
+                                            kid3 (ID3v2.3) or mutagen (ID3v2.4, UTF-8)
+                                            writes the fields TIT2 TPE1 TALB COMM TCON
 
 EXPECTED.json: {"codec": "cp932", "version": 3, "fields": {"TIT2": "...", ...},
-"genreName": "Rock"}. Texts are UTF-8; frames stored with encoding 0 hold code-page bytes,
-which both peers read as Latin-1 and which are turned back into bytes and decoded with codec.
-Exit 0 when everything matched; mismatches are printed.
+"genreName": "Rock", "encoding": 0}. Texts are UTF-8; with codec cp932, frames stored with
+encoding 0 hold Shift-JIS bytes, which the peers read as Latin-1 and which are turned back
+into bytes and decoded. With "encoding", every frame checked must declare it. kid3-cli and
+ffprobe take part when installed. Exit 0 when everything matched; mismatches are printed.
 """
 import hashlib
 import json
@@ -17,12 +21,15 @@ import shutil
 import subprocess
 import sys
 
-from mutagen.id3 import APIC, COMM, ID3, TALB, TIT2, TPE1, TYER, TDRC
+from mutagen.id3 import APIC, COMM, ID3, TALB, TCON, TIT2, TPE1, TYER, TDRC
 
 KID3_NAMES = {
     "TIT2": "title", "TPE1": "artist", "TALB": "album", "YEAR": "date", "TCON": "genre",
     "COMM": "comment", "TRCK": "track number", "TCOM": "composer", "TOPE": "original artist",
     "TCOP": "copyright", "WXXX": "WXXX", "TENC": "encoded-by",
+}
+FFPROBE_NAMES = {
+    "TIT2": "title", "TPE1": "artist", "TALB": "album", "COMM": "comment", "TCON": "genre",
 }
 
 
@@ -47,8 +54,9 @@ def text_of(frame, key):
 
 
 def restore(text, frame, codec):
-    """Code-page bytes read as Latin-1 turned back into the characters they stand for."""
-    if text is None or frame is None or frame.encoding != 0:
+    """Shift-JIS bytes under encoding 0 (read as Latin-1) turned back into the characters they
+    stand for. In the UTF-8 code page every frame must declare its real encoding."""
+    if text is None or frame is None or frame.encoding != 0 or codec == "utf-8":
         return text
     return text.encode("latin-1").decode(codec)
 
@@ -70,6 +78,13 @@ def kid3_values(path):
     return dict(zip(KID3_NAMES, results))
 
 
+def ffprobe_values(path):
+    out = subprocess.run(["ffprobe", "-v", "quiet", "-show_entries", "format_tags", "-of",
+                          "json", path], capture_output=True, check=True, text=True,
+                         encoding="utf-8").stdout
+    return json.loads(out).get("format", {}).get("tags", {})
+
+
 def check(path, expected_path):
     with open(expected_path, encoding="utf-8") as f:
         expected = json.load(f)
@@ -79,14 +94,23 @@ def check(path, expected_path):
     if tags.version[1] != expected["version"]:
         problems.append(f"mutagen version {tags.version}")
     kid3 = kid3_values(path) if shutil.which("kid3-cli") else None
+    ffprobe = ffprobe_values(path) if shutil.which("ffprobe") else None
     for key, want in expected["fields"].items():
         frame = frame_of(tags, key)
         got = restore(text_of(frame, key), frame, codec)
         if key == "TCON":
-            # Both peers show a genre code by its name.
+            # The peers show a genre code by its name.
             want = expected.get("genreName", want)
         if got != want:
             problems.append(f"mutagen {key}: {got!r} != {want!r}")
+        if frame is not None and expected.get("encoding", frame.encoding) != frame.encoding:
+            problems.append(f"mutagen {key}: encoding {int(frame.encoding)}")
+        if ffprobe is not None and key in FFPROBE_NAMES:
+            ff_got = ffprobe.get(FFPROBE_NAMES[key])
+            if key != "TCON":
+                ff_got = restore(ff_got, frame, codec)
+            if ff_got != want and not (want == "" and ff_got is None):
+                problems.append(f"ffprobe {key}: {ff_got!r} != {want!r}")
         if kid3 is None:
             continue
         kid3_got = restore(kid3[key], frame, codec) if key != "TCON" else kid3[key]
@@ -111,6 +135,24 @@ def make(path, version):
     return 0
 
 
+def write(peer, path, expected_path):
+    with open(expected_path, encoding="utf-8") as f:
+        fields = json.load(f)["fields"]
+    if peer == "mutagen":
+        tags = ID3()
+        for key, frame in (("TIT2", TIT2), ("TPE1", TPE1), ("TALB", TALB), ("TCON", TCON)):
+            tags.add(frame(encoding=3, text=fields[key]))
+        tags.add(COMM(encoding=3, lang="jpn", desc="", text=fields["COMM"]))
+        tags.save(path, v2_version=4)
+        return 0
+    commands = []
+    for key in ("TIT2", "TPE1", "TALB", "COMM", "TCON"):
+        commands += ["-c", json.dumps({"method": "set",
+                                       "params": [KID3_NAMES[key], fields[key], 2]})]
+    subprocess.run(["kid3-cli", *commands, path], capture_output=True, check=True)
+    return 0
+
+
 def picture(path):
     found = ID3(path).getall("APIC")
     if not found:
@@ -125,6 +167,8 @@ def main(argv):
         return check(argv[2], argv[3])
     if len(argv) == 4 and argv[1] == "make":
         return make(argv[2], int(argv[3]))
+    if len(argv) == 5 and argv[1] == "write":
+        return write(argv[2], argv[3], argv[4])
     if len(argv) == 3 and argv[1] == "picture":
         return picture(argv[2])
     print(__doc__, file=sys.stderr)

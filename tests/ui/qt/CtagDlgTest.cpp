@@ -333,31 +333,25 @@ class CtagDlgTest : public QObject {
     }
 
     void conversionCutsAtTheId3v1Widths() {
-        // "あ" (3 bytes) takes bytes 29-31 of the ID3v2 title.
+        // "あ" (3 bytes) takes bytes 29-31 of the ID3v2 title: the ID3v1 title stops before it.
         const QString title = QString(29, QLatin1Char('t')) + Q("あtail");
-        for (const bool manifest : {false, true}) {
-            startup.manifestPresent = manifest;
-            table = std::make_unique<SongTable>(PathStyle::Posix);
-            AddSongs({{manifest ? "m.mp3" : "n.mp3", V2Tag() + test::CbrFile(8000)}});
-            auto window = Open(TagEditorMode::Single);
-            window->tabBar().setCurrentIndex(1);
-            Child<QLineEdit>(window.get(), "edit1041")->setText(title);
-            Child<QLineEdit>(window.get(), "edit1040")->setText(Q("7/12"));
-            Click(window.get(), 1018);
-            QCOMPARE(window->tabBar().currentIndex(), 0);
-            QVERIFY(Child<QCheckBox>(window.get(), "check1039")->isChecked());
-            QVERIFY(Child<QLineEdit>(window.get(), "edit1032")->isEnabled());
-            QCOMPARE(Child<QLineEdit>(window.get(), "edit1038")->text(), Q("7"));
-            const std::string cut = window->editor().v1.values.title;
-            QCOMPARE(cut.size(), std::size_t{manifest ? 29u : 30u});
-            QCOMPARE(cut.substr(0, 29), std::string(29, 't'));
+        AddSongs({{"n.mp3", V2Tag() + test::CbrFile(8000)}});
+        auto window = Open(TagEditorMode::Single);
+        window->tabBar().setCurrentIndex(1);
+        Child<QLineEdit>(window.get(), "edit1041")->setText(title);
+        Child<QLineEdit>(window.get(), "edit1040")->setText(Q("7/12"));
+        Click(window.get(), 1018);
+        QCOMPARE(window->tabBar().currentIndex(), 0);
+        QVERIFY(Child<QCheckBox>(window.get(), "check1039")->isChecked());
+        QVERIFY(Child<QLineEdit>(window.get(), "edit1032")->isEnabled());
+        QCOMPARE(Child<QLineEdit>(window.get(), "edit1038")->text(), Q("7"));
+        QCOMPARE(window->editor().v1.values.title, std::string(29, 't'));
 
-            Child<QLineEdit>(window.get(), "edit1032")->setText(Q("Back"));
-            Click(window.get(), 1017);
-            QCOMPARE(window->tabBar().currentIndex(), 1);
-            QCOMPARE(Child<QLineEdit>(window.get(), "edit1041")->text(), Q("Back"));
-            QCOMPARE(Child<QLineEdit>(window.get(), "edit1040")->text(), Q("7"));
-        }
+        Child<QLineEdit>(window.get(), "edit1032")->setText(Q("Back"));
+        Click(window.get(), 1017);
+        QCOMPARE(window->tabBar().currentIndex(), 1);
+        QCOMPARE(Child<QLineEdit>(window.get(), "edit1041")->text(), Q("Back"));
+        QCOMPARE(Child<QLineEdit>(window.get(), "edit1040")->text(), Q("7"));
     }
 
     void addedArtistJoinsBothBoxesAndTheFile() {
