@@ -14,8 +14,8 @@
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
 #include "tagwrite/RenameSong.h"
-#include "tagwrite/TagEditor.h"
-#include "tagwrite/TagUpdate.h"
+#include "editor/TagEditor.h"
+#include "editor/TagUpdate.h"
 
 namespace sorrelbox::cli {
 namespace {

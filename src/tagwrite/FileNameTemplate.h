@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "platform/CodePage.h"
-#include "tagwrite/Id3v1Page.h"
-#include "tagwrite/Id3v2Page.h"
+#include "editor/Id3v1Page.h"
+#include "editor/Id3v2Page.h"
 
 namespace sorrelbox {
 

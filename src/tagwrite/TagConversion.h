@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "platform/CodePage.h"
-#include "tagwrite/TagEditor.h"
+#include "editor/TagEditor.h"
 
 namespace sorrelbox {
 

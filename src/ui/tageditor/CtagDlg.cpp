@@ -11,7 +11,7 @@
 
 #include "platform/CodePage.h"
 #include "tagwrite/TagConversion.h"
-#include "tagwrite/TagUpdate.h"
+#include "editor/TagUpdate.h"
 #include "ui/main/QtText.h"
 #include "ui/tageditor/Cv1tagDlg.h"
 #include "ui/tageditor/Cv2tagDlg.h"

@@ -8,8 +8,8 @@
 #include "analysis/SongTable.h"
 #include "platform/Prompts.h"
 #include "settings/Settings.h"
-#include "tagwrite/ContinuousEdit.h"
-#include "tagwrite/TagEditor.h"
+#include "editor/ContinuousEdit.h"
+#include "editor/TagEditor.h"
 #include "ui/main/ListCommands.h"
 
 class QTabBar;

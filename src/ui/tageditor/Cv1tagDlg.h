@@ -7,7 +7,7 @@
 
 #include "tagwrite/ArtistList.h"
 #include "tagwrite/GenreList.h"
-#include "tagwrite/Id3v1Page.h"
+#include "editor/Id3v1Page.h"
 
 namespace Ui {
 class Cv1tagDlg;

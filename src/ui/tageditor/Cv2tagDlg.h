@@ -5,7 +5,7 @@
 
 #include "tagwrite/ArtistList.h"
 #include "tagwrite/GenreList.h"
-#include "tagwrite/Id3v2Page.h"
+#include "editor/Id3v2Page.h"
 
 class QCheckBox;
 class QWidget;

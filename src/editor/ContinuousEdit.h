@@ -7,7 +7,7 @@
 #include "analysis/SongTable.h"
 #include "platform/PathStyle.h"
 #include "platform/Prompts.h"
-#include "tagwrite/TagEditor.h"
+#include "editor/TagEditor.h"
 
 namespace sorrelbox {
 

@@ -4,7 +4,7 @@
 
 #include "analysis/Id3Reader.h"
 #include "platform/CodePage.h"
-#include "tagwrite/Id3v2Page.h"
+#include "editor/Id3v2Page.h"
 
 // The ID3v2 page model: recording frames, holds, UTF-16 locks, and CollectId3v2's mask and
 // running tag length.

@@ -1,4 +1,4 @@
-#include "tagwrite/ContinuousEdit.h"
+#include "editor/ContinuousEdit.h"
 
 #include <algorithm>
 #include <cstdio>

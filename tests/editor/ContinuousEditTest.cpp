@@ -10,10 +10,10 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
-#include "tagwrite/ContinuousEdit.h"
+#include "editor/ContinuousEdit.h"
 #include "tagwrite/RenameSong.h"
 #include "tagwrite/TagConversion.h"
-#include "tagwrite/TagUpdate.h"
+#include "editor/TagUpdate.h"
 
 // List mode over real files: the walk forwards and back, the damage check, skipped songs and
 // automatic track numbers written by the update.

@@ -6,7 +6,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
-#include "tagwrite/Id3v1Page.h"
+#include "editor/Id3v1Page.h"
 
 // The ID3v1 page model: filling from a tag, holds, the image and its change test.
 

@@ -1,4 +1,4 @@
-#include "tagwrite/TagUpdate.h"
+#include "editor/TagUpdate.h"
 
 #include "platform/CodePage.h"
 #include "tagwrite/FileNameTemplate.h"

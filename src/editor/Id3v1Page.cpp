@@ -1,4 +1,4 @@
-#include "tagwrite/Id3v1Page.h"
+#include "editor/Id3v1Page.h"
 
 #include <algorithm>
 #include <charconv>

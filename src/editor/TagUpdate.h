@@ -7,7 +7,7 @@
 #include "platform/PathStyle.h"
 #include "platform/Prompts.h"
 #include "settings/Settings.h"
-#include "tagwrite/TagEditor.h"
+#include "editor/TagEditor.h"
 
 namespace sorrelbox {
 

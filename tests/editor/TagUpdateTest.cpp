@@ -9,8 +9,8 @@
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/RenameSong.h"
-#include "tagwrite/TagEditor.h"
-#include "tagwrite/TagUpdate.h"
+#include "editor/TagEditor.h"
+#include "editor/TagUpdate.h"
 
 // The editor's load and update over real files: reading into the pages, the three steps in
 // their order with their questions, round trips, renaming and the decisions about genres.

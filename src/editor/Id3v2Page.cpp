@@ -1,4 +1,4 @@
-#include "tagwrite/Id3v2Page.h"
+#include "editor/Id3v2Page.h"
 
 #include <cstdio>
 

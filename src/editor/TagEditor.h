@@ -10,8 +10,8 @@
 #include "platform/Prompts.h"
 #include "tagwrite/ArtistList.h"
 #include "tagwrite/GenreList.h"
-#include "tagwrite/Id3v1Page.h"
-#include "tagwrite/Id3v2Page.h"
+#include "editor/Id3v1Page.h"
+#include "editor/Id3v2Page.h"
 
 namespace sorrelbox {
 

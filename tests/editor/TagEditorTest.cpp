@@ -5,7 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "tagwrite/TagEditor.h"
+#include "editor/TagEditor.h"
 
 // The editor's buttons that move text between fields, add artists and release holds.
 

@@ -1,4 +1,4 @@
-#include "tagwrite/TagEditor.h"
+#include "editor/TagEditor.h"
 
 #include <algorithm>
 
