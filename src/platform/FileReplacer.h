@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ReplacementFile.h"
+
 namespace sorrelbox {
 
 // Writes a file so that a failure part way leaves the old file (or no file) behind: the bytes
@@ -25,18 +27,12 @@ class FileReplacer {
     bool Write(std::string_view bytes);
     // Flushes, closes and puts the file in place. False when any step failed.
     bool Commit();
-    bool inPlace() const { return tempNative_.empty(); }
+    bool inPlace() const { return core_.inPlace(); }
 
   private:
-    FileReplacer(int fd, std::string targetNative, std::string tempNative)
-        : fd_(fd), targetNative_(std::move(targetNative)), tempNative_(std::move(tempNative)) {}
-    void Discard();
+    explicit FileReplacer(ReplacementFile core) : core_(std::move(core)) {}
 
-    int fd_ = -1;
-    std::string targetNative_;
-    std::string tempNative_;  // empty when writing in place
-    bool failed_ = false;
-    bool done_ = false;
+    ReplacementFile core_;
 };
 
 }  // namespace sorrelbox

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/FileOps.h"
+#include "platform/ReplacementFile.h"
 
 namespace sorrelbox {
 
@@ -34,18 +35,12 @@ class SafeFile {
     bool Commit();
 
     // The temporary file's native path (for tests).
-    const std::string& tempPath() const { return tempPath_; }
+    const std::string& tempPath() const { return core_.tempPath(); }
 
   private:
-    friend bool CopyFileReplacing(std::string_view from, std::string_view to);
-    SafeFile(int fd, std::string target, std::string temp)
-        : fd_(fd), target_(std::move(target)), tempPath_(std::move(temp)) {}
-    void Abandon();
+    explicit SafeFile(ReplacementFile core) : core_(std::move(core)) {}
 
-    int fd_ = -1;
-    bool failed_ = false;
-    std::string target_;    // native path of the file replaced
-    std::string tempPath_;  // native path of the temporary file
+    ReplacementFile core_;
 };
 
 enum class RenameResult { Renamed, TargetExists, Failed };

@@ -1,9 +1,8 @@
 // Files made by a real encoder, when one is installed: the scan and the tag reader are checked
-// against what the encoder was asked to write and, when ffprobe is there, its duration.
+// against what the encoder was asked to write.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -15,161 +14,106 @@
 namespace sorrelbox {
 namespace {
 
-bool HasTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+void Put(std::string& out, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
 }
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-void Put16(std::string& out, unsigned v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8 & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-// A 16-bit PCM WAV file of a 440 Hz tone.
-std::string ToneWav(int seconds, int channels) {
-    constexpr std::uint32_t rate = 44100;
-    const std::uint32_t samples = rate * static_cast<std::uint32_t>(seconds);
-    const std::uint32_t dataBytes = samples * static_cast<std::uint32_t>(channels) * 2;
+// 10 seconds of a 16-bit PCM 440 Hz tone at 44100 Hz.
+std::string ToneWav(std::uint32_t channels) {
+    constexpr std::uint32_t rate = 44100, samples = rate * 10;
+    const std::uint32_t dataBytes = samples * channels * 2;
     std::string wav = "RIFF";
-    Put32(wav, 36 + dataBytes);
+    Put(wav, 36 + dataBytes, 4);
     wav += "WAVEfmt ";
-    Put32(wav, 16);
-    Put16(wav, 1);
-    Put16(wav, static_cast<unsigned>(channels));
-    Put32(wav, rate);
-    Put32(wav, rate * static_cast<std::uint32_t>(channels) * 2);
-    Put16(wav, static_cast<unsigned>(channels) * 2);
-    Put16(wav, 16);
+    for (const auto& [v, n] : {std::pair{16u, 4},
+                               {1u, 2},
+                               {channels, 2},
+                               {rate, 4},
+                               {rate * channels * 2, 4},
+                               {channels * 2, 2},
+                               {16u, 2}})
+        Put(wav, v, n);
     wav += "data";
-    Put32(wav, dataBytes);
+    Put(wav, dataBytes, 4);
     for (std::uint32_t i = 0; i < samples; ++i) {
         const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
-        for (int c = 0; c < channels; ++c) Put16(wav, static_cast<std::uint16_t>(v));
+        for (std::uint32_t c = 0; c < channels; ++c) Put(wav, static_cast<std::uint16_t>(v), 2);
     }
     return wav;
-}
-
-double FfprobeSeconds(const std::string& path) {
-    const std::string command =
-        "ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(path);
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[64] = {};
-    const bool got = std::fgets(buffer, sizeof buffer, pipe) != nullptr;
-    ::pclose(pipe);
-    return got ? std::atof(buffer) : -1;
 }
 
 class LameFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HasTool("lame")) GTEST_SKIP() << "lame is not installed";
-        stereo_ = dir_.Write("stereo.wav", ToneWav(10, 2));
-        mono_ = dir_.Write("mono.wav", ToneWav(10, 1));
+        if (std::system("command -v lame >/dev/null 2>&1") != 0) GTEST_SKIP() << "no lame";
     }
-
-    std::string Encode(const std::string& name, const std::string& options, bool mono = false) {
-        const std::string out = dir_.File(name);
-        const std::string command =
-            "lame --quiet " + options + " " + Quote(mono ? mono_ : stereo_) + " " + Quote(out);
+    // Encodes the tone with options; returns the MP3's path and its scan.
+    std::string Encode(const std::string& options, bool mono, SongInfo& info) {
+        const std::string wav = dir_.Write(mono ? "mono.wav" : "stereo.wav", ToneWav(mono ? 1 : 2));
+        const std::string out = dir_.File("out.mp3");
+        const std::string command = "lame --quiet " + options + " '" + wav + "' '" + out + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_EQ(ScanMpegFile(out, info), ScanResult::ScanOk);
         return out;
     }
 
     ScopedCodePage cp_{CodePage(CodePage::Kind::Utf8)};
     test::TempDir dir_;
-    std::string stereo_, mono_;
 };
 
 TEST_F(LameFilesTest, ScanMatchesTheEncoding) {
     const struct {
-        const char* name;
         const char* options;
         bool mono;
-        std::uint16_t bitRate, sampleRate;
-        std::uint8_t channelMode, rights, original;
-    } cases[] = {
-        {"cbr128", "-b 128", false, 128, 44100, 1, 0, 1},
-        {"cbr320stereo", "-b 320 -m s", false, 320, 44100, 0, 0, 1},
-        {"cbr96copyright", "-b 96 -c -o", false, 96, 32000, 1, 1, 0},  // resampled by lame
-        {"vbr", "-V 2", false, 999, 44100, 1, 0, 1},
-        {"vbr48", "-V 4 --resample 48", false, 999, 48000, 1, 0, 1},
-        {"vbr32monoCrc", "-V 5 --resample 32 -p", true, 999, 32000, 3, 0, 1},
-        {"vbrStereoCrc", "-V 2 -p", false, 999, 44100, 1, 0, 1},
-        {"vbrDual", "-V 2 -m d", false, 999, 44100, 2, 0, 1},
-    };
-    const bool ffprobe = HasTool("ffprobe");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = Encode(std::string(c.name) + ".mp3", c.options, c.mono);
         SongInfo info;
-        ASSERT_EQ(ScanMpegFile(path, info), ScanResult::ScanOk);
-        EXPECT_EQ(info.seconds, 10);
-        EXPECT_EQ(info.bitRate, c.bitRate);
-        EXPECT_EQ(info.sampleRate, c.sampleRate);
-        EXPECT_EQ(info.channelMode, c.channelMode);
-        EXPECT_EQ(info.rightsFlag, c.rights);
-        EXPECT_EQ(info.originalFlag, c.original);
-        EXPECT_EQ(info.id3v2Size, 0u);
-        if (ffprobe) {
-            EXPECT_NEAR(info.seconds, FfprobeSeconds(path), 1.0);
-        }
+    } rows[] = {
+        {"-b 320 -m s", false, {10, 0, 0, 320, 44100, 0, 0, 1}},
+        {"-b 96 -c -o", false, {10, 0, 0, 96, 32000, 1, 1, 0}},  // resampled by lame
+        {"-V 4 --resample 48", false, {10, 0, 0, 999, 48000, 1, 0, 1}},
+        {"-V 5 --resample 32 -p", true, {10, 0, 0, 999, 32000, 3, 0, 1}},
+        {"-V 2 -p -m d", false, {10, 0, 0, 999, 44100, 2, 0, 1}},
+    };
+    for (const auto& r : rows) {
+        SongInfo info;
+        Encode(r.options, r.mono, info);
+        info.fileSize = 0;
+        EXPECT_EQ(info, r.info) << r.options;
     }
 }
 
 TEST_F(LameFilesTest, TagsWrittenByTheEncoder) {
-    const std::string path = Encode(
-        "tagged.mp3",
-        "-b 128 --add-id3v2 --pad-id3v2-size 256 --tt Title --ta Artist --tl Album --ty 2001 "
-        "--tc Comment --tn 3/12 --tg Rock");
     SongInfo info;
-    ASSERT_EQ(ScanMpegFile(path, info), ScanResult::ScanOk);
+    const std::string path = Encode(
+        "-b 128 --add-id3v2 --pad-id3v2-size 256 --tt Title --ta Ärtist --tl Album "
+        "--ty 2001 --tc Comment --tn 3/12 --tg Rock",
+        false, info);
     EXPECT_GT(info.id3v2Size, 256u);
     EXPECT_EQ(info.seconds, 10);
     const auto tags = ReadSongTags(path, info.id3v2Size);
     ASSERT_TRUE(tags);
-    EXPECT_TRUE(tags->v2.present);
     EXPECT_FALSE(tags->v2.cutShort);
-    EXPECT_EQ(tags->v2.field(kTitle).value, "Title");
-    EXPECT_EQ(tags->v2.field(kArtist).value, "Artist");
-    EXPECT_EQ(tags->v2.field(kAlbum).value, "Album");
-    EXPECT_EQ(tags->v2.field(kYear).value, "2001");
-    EXPECT_EQ(tags->v2.field(kTrack).value, "3/12");
+    for (const auto& [field, value] : {std::pair{kTitle, "Title"},
+                                       {kArtist, "Ärtist"},
+                                       {kAlbum, "Album"},
+                                       {kYear, "2001"},
+                                       {kTrack, "3/12"},
+                                       {kComment, "Comment"},
+                                       {kGenre, "Rock"}})
+        EXPECT_EQ(tags->v2.field(field).value, value);
     // The encoder writes the comment in UTF-16 and the genre by its name.
-    EXPECT_EQ(tags->v2.field(kComment).value, "Comment");
     EXPECT_TRUE(tags->v2.utf16Flags & FieldBit(kComment));
     EXPECT_EQ(tags->v2.lockedFlags, 0);
-    EXPECT_EQ(tags->v2.field(kGenre).value, "Rock");
     EXPECT_EQ(tags->v2.oldGenreCode, 17);
-    EXPECT_TRUE(tags->v1.present);
     EXPECT_EQ(std::string(tags->v1.title.data()).substr(0, 5), "Title");
-    EXPECT_TRUE(tags->v1.hasTrack);
     EXPECT_EQ(tags->v1.track, 3);
     EXPECT_EQ(tags->v1.genre, 17);
     EXPECT_EQ(ReadDisplayTitle(path, info.id3v2Size, PathStyle::Posix), "Title");
 }
 
 TEST_F(LameFilesTest, Utf16TitleInShiftJis) {
-    const std::string path =
-        Encode("utf16.mp3", "-b 128 --id3v2-only --id3v2-utf16 --tt 日本表 --ta Ärtist");
     SongInfo info;
-    ASSERT_EQ(ScanMpegFile(path, info), ScanResult::ScanOk);
+    const std::string path = Encode("-b 128 --id3v2-only --id3v2-utf16 --tt 日本表", false, info);
     EXPECT_EQ(ReadDisplayTitle(path, info.id3v2Size, PathStyle::Posix), "日本表");
-    const auto tags = ReadSongTags(path, info.id3v2Size);
-    ASSERT_TRUE(tags);
-    EXPECT_EQ(tags->v2.field(kArtist).value, "Ärtist");
-    EXPECT_TRUE(tags->v2.utf16Flags & FieldBit(kTitle));
-
     ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     EXPECT_EQ(ReadDisplayTitle(path, info.id3v2Size, PathStyle::Posix), "\x93\xfa\x96\x7b\x95\x5c");
 }
