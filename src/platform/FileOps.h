@@ -17,7 +17,7 @@ std::optional<std::string> FromNativePath(std::string_view native);
 
 // A regular file opened for reading. Opening never blocks: a FIFO, device or folder fails.
 class ReadFile {
-public:
+  public:
     static std::optional<ReadFile> Open(std::string_view path);
 
     ReadFile(ReadFile&& other) noexcept;
@@ -33,7 +33,7 @@ public:
     std::vector<std::uint8_t> ReadRange(std::uint64_t offset, std::size_t count) const;
     int fd() const { return fd_; }
 
-private:
+  private:
     ReadFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;
@@ -41,7 +41,7 @@ private:
 
 // A file created (or truncated) for writing, as the text outputs need it.
 class WriteFile {
-public:
+  public:
     static std::optional<WriteFile> Create(std::string_view path);
 
     WriteFile(WriteFile&& other) noexcept;
@@ -53,7 +53,7 @@ public:
     bool Write(std::string_view bytes);
     bool Close();
 
-private:
+  private:
     explicit WriteFile(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
@@ -62,9 +62,11 @@ bool IsRegularFile(std::string_view path);
 bool IsDirectory(std::string_view path);
 bool PathExists(std::string_view path);
 
-// Names of a folder's entries in the code page (entries whose names do not convert are
-// left out), in the order the system lists them; nullopt when the folder cannot be read.
-std::optional<std::vector<std::string>> ListDirectory(std::string_view folder);
+// Names of a folder's entries in the code page, in the order the system lists them; nullopt
+// when the folder cannot be read. Names that do not convert are left out, or, when
+// unconvertible is given, put there with '?' for each character the code page cannot hold.
+std::optional<std::vector<std::string>> ListDirectory(
+    std::string_view folder, std::vector<std::string>* unconvertible = nullptr);
 
 // A whole regular file of at most maxBytes bytes; nullopt when it cannot be read.
 std::optional<std::string> ReadWholeFile(std::string_view path,
