@@ -87,15 +87,13 @@ std::vector<std::uint8_t> ReadFile::ReadRange(std::uint64_t offset, std::size_t 
 std::optional<WriteFile> WriteFile::Create(std::string_view path) {
     auto native = ToNativePath(path);
     if (!native || native->empty()) return std::nullopt;
-    const int fd =
-        ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
+                          0666);
     if (fd < 0) return std::nullopt;
     return WriteFile(fd);
 }
 
-WriteFile::WriteFile(WriteFile&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
-}
+WriteFile::WriteFile(WriteFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
 
 WriteFile& WriteFile::operator=(WriteFile&& other) noexcept {
     if (this != &other) {
@@ -168,8 +166,8 @@ std::optional<std::string> ReadWholeFile(std::string_view path, std::size_t maxB
     auto file = ReadFile::Open(path);
     if (!file || file->size() > maxBytes) return std::nullopt;
     std::string data(static_cast<std::size_t>(file->size()), '\0');
-    const std::size_t n =
-        file->ReadAt(0, {reinterpret_cast<std::uint8_t*>(data.data()), data.size()});
+    const std::size_t n = file->ReadAt(
+        0, {reinterpret_cast<std::uint8_t*>(data.data()), data.size()});
     data.resize(n);
     return data;
 }

@@ -17,7 +17,7 @@ std::optional<std::string> FromNativePath(std::string_view native);
 
 // A regular file opened for reading. Opening never blocks: a FIFO, device or folder fails.
 class ReadFile {
-  public:
+public:
     static std::optional<ReadFile> Open(std::string_view path);
 
     ReadFile(ReadFile&& other) noexcept;
@@ -33,7 +33,7 @@ class ReadFile {
     std::vector<std::uint8_t> ReadRange(std::uint64_t offset, std::size_t count) const;
     int fd() const { return fd_; }
 
-  private:
+private:
     ReadFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;
@@ -41,7 +41,7 @@ class ReadFile {
 
 // A file created (or truncated) for writing, as the text outputs need it.
 class WriteFile {
-  public:
+public:
     static std::optional<WriteFile> Create(std::string_view path);
 
     WriteFile(WriteFile&& other) noexcept;
@@ -53,7 +53,7 @@ class WriteFile {
     bool Write(std::string_view bytes);
     bool Close();
 
-  private:
+private:
     explicit WriteFile(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
