@@ -132,9 +132,11 @@ class ReadAheadScope {
         std::size_t i = next_;
         while (i < paths_.size() && paths_[i] != path) ++i;
         if (i == paths_.size()) return std::nullopt;
-        run_.done_ += i + 1 - next_;
+        run_.done_ += i - next_;  // skipped
         next_ = i + 1;
-        return ahead_.Take(i, [this] { run_.Report(); });
+        ScannedFile scanned = ahead_.Take(i, [this] { run_.Report(); });
+        ++run_.done_;
+        return scanned;
     }
 
   private:

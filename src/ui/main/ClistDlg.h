@@ -20,6 +20,7 @@ class ClistDlg;
 
 namespace sorrelbox {
 
+class LoadProgress;
 class QtPrompts;
 
 // The main window: song list, totals, the selected song's details and every command. The
@@ -56,7 +57,13 @@ class ClistDlg : public QDialog {
         mediaDeviceFactory_ = std::move(factory);
     }
 
+    // How long a load runs before its progress shows (tests set 0).
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
+    // The running load's progress, null between loads.
+    LoadProgress* loadProgress() const { return loading_; }
+
   protected:
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -84,6 +91,9 @@ class ClistDlg : public QDialog {
     MenuRunner menuRunner_;
     UrlOpener urlOpener_;
     MediaDeviceFactory mediaDeviceFactory_;
+    LoadProgress* loading_ = nullptr;
+    bool closeAfterLoad_ = false;
+    int progressDelayMs_ = 500;
 };
 
 }  // namespace sorrelbox
