@@ -15,15 +15,18 @@ namespace sorrelbox {
 
 // Worker threads for reading files ahead of a flow that must still consume them one by one in
 // its own order. The reads have no side effect, so reading a file the flow later skips, or
-// reading it early, changes nothing the user sees.
-constexpr unsigned kReadAheadWorkers = 8;  // waits on a slow disk overlap; a warm cache barely
-                                           // notices the threads
+// reading it early, changes nothing the user sees. Up to eight, whatever the cores: on a slow
+// disk or share the threads mostly wait, and their waits overlap.
+constexpr unsigned kReadAheadWorkers = 8;
 constexpr std::size_t kReadAheadWindow = 64;
 
 // Computes read(i) for i in [0, count) on up to `workers` threads, never more than `window`
 // items past the one the consumer takes next. The consumer takes results strictly in index
 // order and may skip indexes. With no workers (or a single item) Take reads on the caller's
-// thread. The destructor lets each worker finish the item in hand, then joins it.
+// thread. It starts with one thread per core, and adds one (up to `workers`) each time the
+// consumer has waited a millisecond for a read: only a slow disk makes it wait that long, and
+// there more threads overlap more waits, while on a warm cache they would only contend.
+// The destructor lets each worker finish the item in hand, then joins it.
 template <typename Result>
 class ReadAhead {
   public:
@@ -32,11 +35,10 @@ class ReadAhead {
     ReadAhead(std::size_t count, Read read, unsigned workers = kReadAheadWorkers,
               std::size_t window = kReadAheadWindow)
         : read_(std::move(read)), slots_(count), window_(std::max<std::size_t>(window, 1)) {
-        if (count < 2) workers = 0;
-        const std::size_t threads = std::min<std::size_t>(workers, count);
-        for (std::size_t t = 0; t < threads; ++t) {
-            workers_.emplace_back([this](std::stop_token stop) { Work(stop); });
-        }
+        maxWorkers_ = count < 2 ? 0 : std::min<std::size_t>(workers, count);
+        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t start = std::min(maxWorkers_, cores);
+        for (std::size_t t = 0; t < start; ++t) AddWorker();
     }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -53,24 +55,55 @@ class ReadAhead {
             next_ = std::max(next_, index);
             space_.notify_all();
         }
+        // No worker has started it: read it here rather than wait for a hand-over, unless the
+        // caller must stay free to pump its events (a window waits, it never reads).
+        if (next_ == index && !idle) {
+            next_ = index + 1;
+            lock.unlock();
+            Result result = read_(index);
+            lock.lock();
+            Took(index);
+            return result;
+        }
         const auto ready = [&] { return slots_[index].has_value(); };
-        if (idle) {
-            while (!ready_.wait_for(lock, std::chrono::milliseconds(15), ready)) {
+        waitingFor_ = index;
+        while (!ready()) {
+            const bool canGrow = workers_.size() < maxWorkers_;
+            if (!canGrow && !idle) {
+                ready_.wait(lock, ready);
+                break;
+            }
+            const auto step =
+                canGrow ? std::chrono::milliseconds(1) : std::chrono::milliseconds(15);
+            if (ready_.wait_for(lock, step, ready)) break;
+            if (canGrow) AddWorker();
+            if (idle) {
                 lock.unlock();
                 idle();
                 lock.lock();
             }
-        } else {
-            ready_.wait(lock, ready);
         }
+        waitingFor_ = kNone;
         Result result = std::move(*slots_[index]);
         slots_[index].reset();
-        taken_ = index + 1;
-        space_.notify_one();
+        Took(index);
         return result;
     }
 
   private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // Under the lock: moves the window on, waking a worker only when it was full.
+    void Took(std::size_t index) {
+        const bool wasFull = next_ < slots_.size() && next_ >= taken_ + window_;
+        taken_ = index + 1;
+        if (wasFull) space_.notify_one();
+    }
+
+    void AddWorker() {
+        workers_.emplace_back([this](std::stop_token stop) { Work(stop); });
+    }
+
     void Work(std::stop_token stop) {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -82,7 +115,7 @@ class ReadAhead {
             Result result = read_(index);
             lock.lock();
             slots_[index] = std::move(result);
-            ready_.notify_one();  // only the consumer waits for results
+            if (index == waitingFor_) ready_.notify_one();
         }
     }
 
@@ -92,9 +125,12 @@ class ReadAhead {
     std::condition_variable_any space_;  // the workers wait for room in the window
     std::vector<std::optional<Result>> slots_;
     const std::size_t window_;
-    std::size_t next_ = 0;   // the next item a worker starts
-    std::size_t taken_ = 0;  // items below this are taken or skipped
-    // Last, so the threads are stopped and joined before the state above goes away.
+    std::size_t maxWorkers_ = 0;
+    std::size_t next_ = 0;            // the next item a worker starts
+    std::size_t taken_ = 0;           // items below this are taken or skipped
+    std::size_t waitingFor_ = kNone;  // the item the consumer waits for
+    // Last, so the threads are stopped and joined before the state above goes away. Only the
+    // consumer's thread touches the vector.
     std::vector<std::jthread> workers_;
 };
 

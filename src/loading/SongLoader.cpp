@@ -134,7 +134,8 @@ class ReadAheadScope {
         if (i == paths_.size()) return std::nullopt;
         run_.done_ += i - next_;  // skipped
         next_ = i + 1;
-        ScannedFile scanned = ahead_.Take(i, [this] { run_.Report(); });
+        const auto report = [this] { run_.Report(); };
+        ScannedFile scanned = run_.context_.observer ? ahead_.Take(i, report) : ahead_.Take(i);
         ++run_.done_;
         return scanned;
     }

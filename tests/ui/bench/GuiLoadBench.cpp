@@ -81,11 +81,10 @@ BENCHMARK(BM_Load999SongsAgain)->Unit(benchmark::kMillisecond);
 // of 999 songs that bench/load_latency.sh makes, so the page cache and the latency of its files
 // can be set from outside) or else the generated songs.
 void BM_OpenFolderInWindow(benchmark::State& state) {
-    Songs& songs = SharedSongs();
     const char* given = std::getenv("SORRELBOX_BENCH_FOLDER");
-    const std::string folder = given ? given : songs.dir.path().string();
+    const std::string folder = given ? given : SharedSongs().dir.path().string();
     Settings settings;
-    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
+    const StartupInfo startup = MakeStartupInfo(folder);
     for (auto _ : state) {
         ScriptedPrompts prompts;
         prompts.folders.push_back({false, folder});
