@@ -19,6 +19,7 @@ namespace sorrelbox::cli {
 namespace {
 
 constexpr std::size_t kScanWindow = 512;
+constexpr std::size_t kScanBatch = 4;
 
 constexpr const char* kScanUsage =
     "usage: sorrelbox-cli scan FILE...\n"
@@ -155,7 +156,7 @@ int RunScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     // look-ahead: nothing waits for the lines but the output.
     ReadAhead<ScannedLine> ahead(
         files.size(), [&files](std::size_t i) { return ScanOne(files[i]); }, kReadAheadWorkers,
-        kScanWindow);
+        kScanWindow, kScanBatch);
     bool allOk = true;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const ScannedLine line = ahead.Take(i);

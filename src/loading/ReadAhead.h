@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -32,9 +33,15 @@ class ReadAhead {
   public:
     using Read = std::function<Result(std::size_t index)>;
 
+    // batch: items a worker claims and hands over at once. More than one saves most of the
+    // locking on a warm cache, but holds back each item until the batch is read: only for a
+    // consumer that shows no progress (the CLI's output).
     ReadAhead(std::size_t count, Read read, unsigned workers = kReadAheadWorkers,
-              std::size_t window = kReadAheadWindow)
-        : read_(std::move(read)), slots_(count), window_(std::max<std::size_t>(window, 1)) {
+              std::size_t window = kReadAheadWindow, std::size_t batch = 1)
+        : read_(std::move(read)),
+          slots_(count),
+          window_(std::max<std::size_t>(window, 1)),
+          batch_(std::clamp<std::size_t>(batch, 1, kMaxBatch)) {
         maxWorkers_ = count < 2 ? 0 : std::min<std::size_t>(workers, count);
         const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t start = std::min(maxWorkers_, cores);
@@ -92,6 +99,7 @@ class ReadAhead {
 
   private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t kMaxBatch = 8;
 
     // Under the lock: moves the window on, waking a worker only when it was full.
     void Took(std::size_t index) {
@@ -110,12 +118,15 @@ class ReadAhead {
             const bool more = space_.wait(
                 lock, stop, [this] { return next_ < slots_.size() && next_ < taken_ + window_; });
             if (!more) return;  // stop requested
-            const std::size_t index = next_++;
+            const std::size_t first = next_;
+            const std::size_t end = std::min({first + batch_, slots_.size(), taken_ + window_});
+            next_ = end;
             lock.unlock();
-            Result result = read_(index);
+            std::array<std::optional<Result>, kMaxBatch> results;
+            for (std::size_t i = first; i < end; ++i) results[i - first] = read_(i);
             lock.lock();
-            slots_[index] = std::move(result);
-            if (index == waitingFor_) ready_.notify_one();
+            for (std::size_t i = first; i < end; ++i) slots_[i] = std::move(results[i - first]);
+            if (waitingFor_ >= first && waitingFor_ < end) ready_.notify_one();
         }
     }
 
@@ -125,6 +136,7 @@ class ReadAhead {
     std::condition_variable_any space_;  // the workers wait for room in the window
     std::vector<std::optional<Result>> slots_;
     const std::size_t window_;
+    const std::size_t batch_;
     std::size_t maxWorkers_ = 0;
     std::size_t next_ = 0;            // the next item a worker starts
     std::size_t taken_ = 0;           // items below this are taken or skipped
