@@ -20,7 +20,7 @@ LoadProgress::~LoadProgress() {
 
 void LoadProgress::Progress(std::size_t done, std::size_t total) {
     const qint64 now = clock_.elapsed();
-    if (lastPump_ >= 0 && now - lastPump_ < kPumpEveryMs) return;
+    if (now - lastPump_ < kPumpEveryMs) return;
     lastPump_ = now;
     if (!dialog_ && now >= showAfterMs_) {
         dialog_ = new QProgressDialog(window_);

@@ -32,7 +32,7 @@ class LoadProgress : public LoadObserver {
     QWidget* window_;
     int showAfterMs_;
     QElapsedTimer clock_;
-    qint64 lastPump_ = -1;
+    qint64 lastPump_ = 0;
     QPointer<QProgressDialog> dialog_;
     bool stop_ = false;
 };
