@@ -20,9 +20,10 @@ LoadProgress::~LoadProgress() {
 
 void LoadProgress::Progress(std::size_t done, std::size_t total) {
     const qint64 now = clock_.elapsed();
-    if (now - lastPump_ < kPumpEveryMs) return;
+    const bool showNow = !dialog_ && now >= showAfterMs_;
+    if (!showNow && now - lastPump_ < kPumpEveryMs) return;
     lastPump_ = now;
-    if (!dialog_ && now >= showAfterMs_) {
+    if (showNow) {
         dialog_ = new QProgressDialog(window_);
         dialog_->setObjectName(QStringLiteral("loadProgress"));
         dialog_->setWindowTitle(QStringLiteral("読み込み中"));
