@@ -29,6 +29,12 @@ ScanResult SongTable::ScanMpegFile(std::string_view path, ScanMode mode) {
     return result;
 }
 
+ScanResult SongTable::UseScan(const SongInfo& info, ScanResult result, ScanMode mode) {
+    info_ = info;
+    if (result == ScanResult::ScanOk && mode != ScanMode::Quiet) ApplyScanMode(mode);
+    return result;
+}
+
 void SongTable::ApplyScanMode(ScanMode mode) {
     switch (mode) {
         case ScanMode::Add:

@@ -19,6 +19,8 @@ class SongTable {
 
     // Scans path into info() and, on ScanOk and a mode other than Quiet, applies the mode.
     ScanResult ScanMpegFile(std::string_view path, ScanMode mode);
+    // Takes a scan made elsewhere (read ahead on another thread) as ScanMpegFile would.
+    ScanResult UseScan(const SongInfo& info, ScanResult result, ScanMode mode);
     void ApplyScanMode(ScanMode mode);
     bool IsDuplicatePath(std::string_view path) const;
 

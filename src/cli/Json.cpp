@@ -126,6 +126,10 @@ JsonObject& JsonObject::AddString(std::string_view key, std::string_view cpText)
     return *this;
 }
 
+JsonObject& JsonObject::AddUtf8String(std::string_view key, std::string_view utf8) {
+    return AddRaw(key, JsonUtf8String(utf8));
+}
+
 JsonObject& JsonObject::AddInt(std::string_view key, std::int64_t value) {
     return AddNumber(key, value);
 }

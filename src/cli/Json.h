@@ -19,6 +19,7 @@ std::string JsonUtf8String(std::string_view utf8);
 class JsonObject {
   public:
     JsonObject& AddString(std::string_view key, std::string_view cpText);
+    JsonObject& AddUtf8String(std::string_view key, std::string_view utf8);
     JsonObject& AddInt(std::string_view key, std::int64_t value);
     JsonObject& AddUnsigned(std::string_view key, std::uint64_t value);
     JsonObject& AddBool(std::string_view key, bool value);

@@ -1,10 +1,8 @@
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "Commands.h"
@@ -13,11 +11,15 @@
 #include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
 #include "analysis/SongTable.h"
+#include "loading/ReadAhead.h"
 #include "platform/FileOps.h"
 #include "platform/PathStyle.h"
 
 namespace sorrelbox::cli {
 namespace {
+
+constexpr std::size_t kScanWindow = 512;
+constexpr std::size_t kScanBatch = 4;
 
 constexpr const char* kScanUsage =
     "usage: sorrelbox-cli scan FILE...\n"
@@ -77,20 +79,28 @@ class RememberingSource : public ByteSource {
     mutable std::vector<Block> blocks_;
 };
 
+struct ScannedLine {
+    JsonObject json;
+    ScanResult result = ScanResult::ScanOpenFailed;
+};
+
 // The file as loading adds it (Add scan) and as the selection shows it (Show scan). The file is
 // opened once: the Show scan of an unchanged file measures what the Add scan measured, so its
-// texts come from the same record, and the title is read from the same bytes.
-JsonObject ScanOne(const std::string& path, ScanResult* result) {
+// texts come from the same record, and the title is read from the same bytes. The argument is
+// in the file system's encoding, as the other commands take it, and is printed as given.
+ScannedLine ScanOne(const std::string& argument) {
     SongTable table;
     std::string listEntry;
     std::string title;
-    if (const auto file = ReadFile::Open(path)) {
+    ScanResult result = ScanResult::ScanOpenFailed;
+    const std::optional<std::string> path = FromNativePath(argument);
+    if (const auto file = path ? ReadFile::Open(*path) : std::nullopt) {
         const FileByteSource fileSource(*file);
         const RememberingSource source(fileSource);
-        *result = ScanMpegSource(source, table.info());
-        if (*result == ScanResult::ScanOk) {
+        result = ScanMpegSource(source, table.info());
+        if (result == ScanResult::ScanOk) {
             table.ApplyScanMode(ScanMode::Add);
-            table.Append(path);
+            table.Append(*path);
             listEntry = table.entries().back();
             table.ApplyScanMode(ScanMode::Show);
             std::vector<std::uint8_t> tag;
@@ -104,16 +114,14 @@ JsonObject ScanOne(const std::string& path, ScanResult* result) {
                 found =
                     ParseTagTitle(tag, source.ReadRange(source.size() - kId3v1Size, kId3v1Size));
             }
-            title = found.value_or(std::string(FileNameOf(path, table.style())));
+            title = found.value_or(std::string(FileNameOf(*path, table.style())));
         }
-    } else {
-        *result = ScanResult::ScanOpenFailed;
     }
-    const bool ok = *result == ScanResult::ScanOk;
+    const bool ok = result == ScanResult::ScanOk;
     const SongInfo& info = table.info();
     JsonObject line;
-    line.AddString("path", path)
-        .AddInt("result", static_cast<int>(*result))
+    line.AddUtf8String("path", argument)
+        .AddInt("result", static_cast<int>(result))
         .AddUnsigned("seconds", info.seconds)
         .AddUnsigned("fileSize", info.fileSize)
         .AddUnsigned("id3v2Size", info.id3v2Size)
@@ -127,27 +135,7 @@ JsonObject ScanOne(const std::string& path, ScanResult* result) {
         .AddString("sizeText", ok ? table.sizeText() : "")
         .AddString("bitRateText", ok ? table.bitRateText() : "")
         .AddString("title", ok ? title : "");
-    return line;
-}
-
-// Measuring a file is a few system calls and little else, and the page cache serves them on
-// every core at once: files are measured on a few threads, in batches, so the lines still
-// come out in the order given and a long list is not held in memory whole.
-constexpr std::size_t kBatchFiles = 512;
-constexpr std::size_t kFilesPerThread = 64;  // fewer are not worth a thread's start
-
-template <typename Work>
-void ForEachOnThreads(std::size_t count, const Work& work) {
-    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t threads =
-        std::clamp<std::size_t>(count / kFilesPerThread, 1, std::min<std::size_t>(cores, 8));
-    std::atomic<std::size_t> next{0};
-    const auto run = [&] {
-        for (std::size_t i = next++; i < count; i = next++) work(i);
-    };
-    std::vector<std::jthread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(run);
-    run();
+    return {std::move(line), result};
 }
 
 }  // namespace
@@ -164,18 +152,16 @@ int RunScan(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << kScanUsage;
         return 2;
     }
+    // Measured on the loading flows' read-ahead threads, written in the order given. A long
+    // look-ahead: nothing waits for the lines but the output.
+    ReadAhead<ScannedLine> ahead(
+        files.size(), [&files](std::size_t i) { return ScanOne(files[i]); }, kReadAheadWorkers,
+        kScanWindow, kScanBatch);
     bool allOk = true;
-    for (std::size_t start = 0; start < files.size(); start += kBatchFiles) {
-        const std::span<const std::string> batch(files.data() + start,
-                                                 std::min(kBatchFiles, files.size() - start));
-        std::vector<JsonObject> lines(batch.size());
-        std::vector<ScanResult> results(batch.size(), ScanResult::ScanOk);
-        ForEachOnThreads(batch.size(),
-                         [&](std::size_t i) { lines[i] = ScanOne(batch[i], &results[i]); });
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            WriteJsonLine(out, lines[i]);
-            allOk = allOk && results[i] == ScanResult::ScanOk;
-        }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ScannedLine line = ahead.Take(i);
+        WriteJsonLine(out, line.json);
+        allOk = allOk && line.result == ScanResult::ScanOk;
     }
     out.flush();
     return allOk ? 0 : 1;

@@ -40,6 +40,20 @@ std::vector<std::string> SelectMp3Entries(std::vector<std::string> names) {
     return names;
 }
 
+std::vector<FolderEntry> SelectMp3Entries(std::vector<std::string> names,
+                                          std::vector<std::string> unreadable) {
+    std::vector<FolderEntry> entries;
+    for (std::string& name : SelectMp3Entries(std::move(names))) {
+        entries.push_back({std::move(name), true});
+    }
+    for (std::string& name : SelectMp3Entries(std::move(unreadable))) {
+        entries.push_back({std::move(name), false});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return ListedBefore(a.name, b.name); });
+    return entries;
+}
+
 std::string JoinFolderEntry(std::string_view folder, std::string_view name, PathStyle style) {
     std::string path(folder);
     if (style == PathStyle::Windows || (!path.empty() && path.back() != '/')) {

@@ -144,7 +144,8 @@ bool PathExists(std::string_view path) {
     return native && ::lstat(native->c_str(), &st) == 0;
 }
 
-std::optional<std::vector<std::string>> ListDirectory(std::string_view folder) {
+std::optional<std::vector<std::string>> ListDirectory(std::string_view folder,
+                                                      std::vector<std::string>* unconvertible) {
     auto native = ToNativePath(folder);
     if (!native) return std::nullopt;
     DIR* dir = ::opendir(native->empty() ? "." : native->c_str());
@@ -153,7 +154,11 @@ std::optional<std::vector<std::string>> ListDirectory(std::string_view folder) {
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
-        if (auto converted = FromNativePath(name)) names.push_back(std::move(*converted));
+        if (auto converted = FromNativePath(name)) {
+            names.push_back(std::move(*converted));
+        } else if (unconvertible) {
+            unconvertible->push_back(ActiveCodePage().FromUtf8(name));
+        }
     }
     ::closedir(dir);
     return names;

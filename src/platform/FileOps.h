@@ -62,9 +62,11 @@ bool IsRegularFile(std::string_view path);
 bool IsDirectory(std::string_view path);
 bool PathExists(std::string_view path);
 
-// Names of a folder's entries in the code page (entries whose names do not convert are
-// left out), in the order the system lists them; nullopt when the folder cannot be read.
-std::optional<std::vector<std::string>> ListDirectory(std::string_view folder);
+// Names of a folder's entries in the code page, in the order the system lists them; nullopt
+// when the folder cannot be read. Names that do not convert are left out, or, when
+// unconvertible is given, put there with '?' for each character the code page cannot hold.
+std::optional<std::vector<std::string>> ListDirectory(
+    std::string_view folder, std::vector<std::string>* unconvertible = nullptr);
 
 // A whole regular file of at most maxBytes bytes; nullopt when it cannot be read whole.
 std::optional<std::string> ReadWholeFile(std::string_view path,

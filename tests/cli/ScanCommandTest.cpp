@@ -98,12 +98,31 @@ TEST_F(ScanCommandTest, ALongListComesOutInTheOrderGiven) {
     EXPECT_EQ(Scan({paths[0], paths[1], paths[2]}).status, 0);
 }
 
-TEST_F(ScanCommandTest, InvalidCodePageBytesBecomeReplacementCharacters) {
+// Arguments come in the file system's encoding (UTF-8) and are converted as list, m3u and tag
+// convert them; path is printed as given. One that cannot be converted fails alone, result 1.
+TEST_F(ScanCommandTest, ArgumentsAreFileSystemNamesConvertedToTheCodePage) {
     ScopedCodePage cp{CodePage(CodePage::Kind::Cp932)};
-    // A lone lead byte cannot be converted; the path itself cannot be opened either.
-    const ScanRun run = Scan({"x\x82.mp3"});
+    const std::string sjisName = "\xE3\x82\xBD\xE8\xA1\xA8.mp3";  // ソ表.mp3
+    const std::string song = Mp3Builder().Frame().FillTo(16000).WriteTo(dir_, sjisName);
+    const std::string emoji =
+        Mp3Builder().Frame().FillTo(16000).WriteTo(dir_, "\xF0\x9F\x8E\xB5.mp3");
+    const ScanRun run = Scan({song, emoji, "x\x82.mp3"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.out.starts_with("{\"path\":\"x\xEF\xBF\xBD.mp3\",\"result\":1,")) << run.out;
+    std::istringstream lines(run.out);
+    std::string line;
+    const struct {
+        std::string start;
+        std::string has;
+    } rows[] = {
+        {"{\"path\":\"" + song + "\",\"result\":0,", "\"title\":\"" + sjisName + "\"}"},
+        {"{\"path\":\"" + emoji + "\",\"result\":1,", "\"fileSize\":0,"},
+        {"{\"path\":\"x\xEF\xBF\xBD.mp3\",\"result\":1,", "\"title\":\"\"}"},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_TRUE(line.starts_with(row.start)) << line;
+        EXPECT_NE(line.find(row.has), std::string::npos) << line;
+    }
 }
 
 TEST_F(ScanCommandTest, UsageErrors) {

@@ -1,5 +1,10 @@
 #include "loading/SongLoader.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
 #include "LoadingFixture.h"
 
 namespace sorrelbox {
@@ -299,6 +304,155 @@ TEST_F(LoadingTest, WindowsPlaylistRetriesTheRawLineWithTheDrive) {
     EXPECT_EQ(windowsTable.songPaths(), std::vector<std::string>{stored});
     EXPECT_EQ(windowsTable.entries(), std::vector<std::string>{CpText("  0：00  ") + stored});
     EXPECT_EQ(prompts.messages, std::vector<Message>{Failures("\nx.mp3")});
+}
+
+// Everything a user sees of a session of loads: the table, its totals and every message.
+struct Seen {
+    std::vector<std::string> paths, entries;
+    int count;
+    std::uint32_t seconds, kb;
+    std::vector<Message> messages;
+    bool operator==(const Seen&) const = default;
+};
+
+// Reading ahead on several threads changes nothing the user sees: failures, duplicates, a
+// playlist inside a selection and a folder past the 999 limit, with 0 (each file read when it
+// is added), 1 and 8 workers.
+TEST_F(LoadingTest, WorkersChangeNothingTheUserSees) {
+    const std::string a = Song("a.mp3", 3), b = Song("b.mp3", 4), j = Junk("j.mp3");
+    const std::string list = dir.Write("l.m3u", "a.mp3\nb.mp3\nj.mp3\ngone.mp3\nc.mp3\n");
+    const std::string c = Song("c.mp3", 5);
+    Folder("many");
+    for (int i = 0; i < 1010; ++i) {
+        const std::string name = "many/" + std::to_string(1000 + i) + ".mp3";
+        if (i % 97 == 5) {
+            dir.Write(name, "junk");
+        } else {
+            dir.Write(name, test::SongBytes(i % 7));
+        }
+    }
+    settings.zyuuhuku = 1;
+    auto run = [&](unsigned workers) {
+        table.Clear();
+        prompts.messages.clear();
+        LoadContext load{table, settings, prompts, nullptr, workers};
+        prompts.openFiles.push_back(
+            std::vector<std::string>{a, a, j, dir.File("gone.mp3"), list, b});
+        OpenFiles(load);
+        DropFiles(load, {c, b, j, list, dir.File("x.MP3")});
+        prompts.folders.push_back({false, dir.File("many")});
+        OpenFolder(load);
+        return Seen{table.songPaths(),    table.entries(), table.songCount(),
+                    table.totalSeconds(), table.totalKB(), prompts.messages};
+    };
+    const Seen inline_ = run(0);
+    EXPECT_EQ(inline_.count, 999);
+    EXPECT_EQ(inline_.messages.size(), 8u);
+    EXPECT_EQ(inline_.messages[6], Reached());  // then the folder's failures
+    for (unsigned workers : {1u, 8u}) EXPECT_EQ(run(workers), inline_) << workers;
+}
+
+// Follows a load, and may stop it once `stopAfter` paths are done.
+struct Watcher : LoadObserver {
+    std::vector<std::pair<std::size_t, std::size_t>> seen;
+    std::size_t stopAfter = SIZE_MAX;
+    std::function<void(std::size_t done)> onProgress;
+    void Progress(std::size_t done, std::size_t total) override {
+        seen.emplace_back(done, total);
+        if (onProgress) onProgress(done);
+    }
+    bool StopRequested() override { return !seen.empty() && seen.back().first >= stopAfter; }
+};
+
+// A slow source: each read waits until the load has reported progress while waiting for it,
+// so the test proves the window is told (and can paint) during a read, without any timing.
+TEST_F(LoadingTest, ASlowSourceReportsProgressWhileItWaits) {
+    Folder("f");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "f/" + std::to_string(i) + ".mp3";
+        if (i == 2) {
+            dir.Write(name, "junk");
+        } else {
+            expected.push_back(dir.Write(name, test::SongBytes(i)));
+        }
+    }
+    std::mutex mutex;
+    std::condition_variable released;
+    std::size_t allowed = 0;  // reads below this index may finish
+    Watcher watcher;
+    watcher.onProgress = [&](std::size_t done) {
+        const std::lock_guard lock(mutex);
+        allowed = std::max(allowed, done + 1);
+        released.notify_all();
+    };
+    const auto slow = [&](const std::string& path) {
+        const std::size_t index = static_cast<std::size_t>(path[path.size() - 5] - '0');
+        std::unique_lock lock(mutex);
+        released.wait(lock, [&] { return index < allowed; });
+        return ScanSongFile(path);
+    };
+    LoadContext load{table, settings, prompts, &watcher, 4, slow};
+    prompts.folders.push_back({false, dir.File("f")});
+    OpenFolder(load);
+    EXPECT_EQ(table.songPaths(), expected);
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Failures("\n2.mp3")});
+    // Every read was waited for with its progress shown, and the count ends complete.
+    for (std::size_t done = 0; done < 6; ++done) {
+        EXPECT_NE(std::find(watcher.seen.begin(), watcher.seen.end(), std::pair{done, 6ul}),
+                  watcher.seen.end())
+            << done;
+    }
+    EXPECT_EQ(watcher.seen.back(), (std::pair{6ul, 6ul}));
+}
+
+// Stopped mid-load (the window closed): what was added stays with its totals, and nothing more
+// is asked, not even the failures so far.
+TEST_F(LoadingTest, AStoppedLoadKeepsTheListConsistentWithItsTotals) {
+    Folder("f");
+    for (int i = 0; i < 20; ++i) {
+        dir.Write("f/" + std::to_string(10 + i) + ".mp3",
+                  i == 1 ? std::string("junk") : test::SongBytes(i + 1));
+    }
+    Watcher watcher;
+    watcher.stopAfter = 5;
+    LoadContext load{table, settings, prompts, &watcher};
+    prompts.folders.push_back({false, dir.File("f")});
+    OpenFolder(load);
+    EXPECT_TRUE(prompts.messages.empty());
+    ASSERT_EQ(table.songCount(), 4);  // 10, 12, 13, 14: 11 is junk
+    EXPECT_EQ(table.entries().size(), 4u);
+    EXPECT_EQ(table.songPaths().back(), dir.File("f/14.mp3"));
+    EXPECT_EQ(table.totalSeconds(), 1u + 3 + 4 + 5);
+    EXPECT_EQ(table.totalTimeText(), CpText("0：13"));
+}
+
+// A name the code page cannot hold is no file the program can open: it is counted among the
+// failures, with '?' for what did not convert, and a folder of only such names is not "empty".
+TEST_F(LoadingTest, OpenFolderListsNamesTheCodePageCannotHold) {
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
+    Folder("m");
+    dir.Write("m/\xF0\x9F\x8E\xB5.mp3", test::SongBytes(1));  // 🎵.mp3
+    dir.Write(
+        "m/a\xF0\x9F\x8E\xB5"
+        "b.mp3",
+        test::SongBytes(1));  // a🎵b.mp3
+    dir.Write("m/\xF0\x9F\x8E\xB5.txt", "x");
+    dir.Write("m/c.mp3", test::SongBytes(1));
+    prompts.folders.push_back({false, dir.File("m")});
+    OpenFolder(context);
+    EXPECT_EQ(table.songPaths(), std::vector<std::string>{dir.File("m/c.mp3")});
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Failures("\n?.mp3\na?b.mp3")});
+
+    std::filesystem::remove(dir.path() / "m/c.mp3");
+    std::filesystem::remove(dir.path() /
+                            "m/a\xF0\x9F\x8E\xB5"
+                            "b.mp3");
+    table.Clear();
+    prompts.messages.clear();
+    prompts.folders.push_back({false, dir.File("m")});
+    OpenFolder(context);
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Failures("\n?.mp3")});
 }
 
 }  // namespace

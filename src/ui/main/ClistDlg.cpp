@@ -1,6 +1,7 @@
 #include "ui/main/ClistDlg.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -19,6 +20,7 @@
 #include "platform/FileOps.h"
 #include "ui/main/CsetDlg.h"
 #include "ui/main/GuiResources.h"
+#include "ui/main/LoadProgress.h"
 #include "ui/main/QtPrompts.h"
 #include "ui/main/QtText.h"
 #include "ui/player/Cplayer.h"
@@ -155,9 +157,32 @@ void ClistDlg::setDialogFolder(const QString& folder) {
     if (ownPrompts_) ownPrompts_->setFolder(folder);
 }
 
+// The load runs on this thread and pumps events as it goes (LoadProgress), so nothing that
+// could start another command is left enabled meanwhile. Closing or Esc stops it after the
+// current song, and the window closes once the list holds what was added.
 void ClistDlg::RunLoad(const std::function<void()>& load) {
     BusyCursor busy;
+    QList<QAction*> disabled;
+    for (QAction* action : findChildren<QAction*>()) {
+        if (!action->isEnabled()) continue;
+        action->setEnabled(false);
+        disabled.append(action);
+    }
+    ui_->menu129->setEnabled(false);
+    ui_->list1007->setEnabled(false);
+    LoadProgress progress(this, progressDelayMs_);
+    loading_ = &progress;
+    commands_->setLoadObserver(&progress);
     load();
+    commands_->setLoadObserver(nullptr);
+    loading_ = nullptr;
+    for (QAction* action : disabled) action->setEnabled(true);
+    ui_->menu129->setEnabled(true);
+    ui_->list1007->setEnabled(true);
+    if (closeAfterLoad_) {
+        Refresh();
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 int ClistDlg::SelectedRow() const {
@@ -166,6 +191,8 @@ int ClistDlg::SelectedRow() const {
 }
 
 void ClistDlg::OnListSelection() {
+    // Queued before a load began: the load ends it, and the list is disabled meanwhile.
+    if (loading_) return;
     const int row = SelectedRow();
     // A single-selection list is never emptied by the user (Ctrl+click would): keep the entry.
     if (row < 0 && commands_->selection() >= 0) {
@@ -265,9 +292,25 @@ void ClistDlg::Refresh() {
     show(ui_->edit1006, ToQString(table_.titleText()));
 }
 
+void ClistDlg::closeEvent(QCloseEvent* event) {
+    if (loading_) {
+        loading_->RequestStop();
+        closeAfterLoad_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
 void ClistDlg::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (loading_ && (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        loading_->RequestStop();
+        closeAfterLoad_ = true;
+        return;
+    }
     // The window has no buttons: Enter ends it like Esc and the close box.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         accept();
         return;
     }
@@ -318,14 +361,15 @@ void ClistDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void ClistDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (!loading_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void ClistDlg::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (!loading_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void ClistDlg::dropEvent(QDropEvent* event) {
+    if (loading_) return;
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile()) paths.push_back(PathFromQString(url.toLocalFile()));

@@ -20,6 +20,7 @@ class ClistDlg;
 
 namespace sorrelbox {
 
+class LoadProgress;
 class QtPrompts;
 
 // The main window: song list, totals, the selected song's details and every command. The
@@ -56,8 +57,14 @@ class ClistDlg : public QDialog {
         mediaDeviceFactory_ = std::move(factory);
     }
 
+    // How long a load runs before its progress shows (tests set 0).
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
+    // The running load's progress, null between loads.
+    LoadProgress* loadProgress() const { return loading_; }
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -87,6 +94,9 @@ class ClistDlg : public QDialog {
     MenuRunner menuRunner_;
     UrlOpener urlOpener_;
     MediaDeviceFactory mediaDeviceFactory_;
+    LoadProgress* loading_ = nullptr;
+    bool closeAfterLoad_ = false;
+    int progressDelayMs_ = 500;
 };
 
 }  // namespace sorrelbox

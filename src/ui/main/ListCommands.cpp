@@ -89,10 +89,14 @@ void ListCommands::SelectionChanged(int index) {
     table_.setTitleText(ReadDisplayTitle(selectedPath_, table_.info().id3v2Size, table_.style()));
 }
 
+LoadContext ListCommands::MakeLoadContext() {
+    return LoadContext{table_, settings_, prompts_, loadObserver_, loadWorkers_, loadScan_};
+}
+
 void ListCommands::OpenFiles() {
     EndPendingMove();
     const std::size_t before = table_.entries().size();
-    LoadContext context{table_, settings_, prompts_};
+    LoadContext context = MakeLoadContext();
     ::sorrelbox::OpenFiles(context);
     if (table_.entries().size() != before) MarkChanged(before);
 }
@@ -100,14 +104,14 @@ void ListCommands::OpenFiles() {
 void ListCommands::OpenFolder() {
     EndPendingMove();
     const std::size_t before = table_.entries().size();
-    LoadContext context{table_, settings_, prompts_};
+    LoadContext context = MakeLoadContext();
     ::sorrelbox::OpenFolder(context);
     if (table_.entries().size() != before) MarkChanged(before);
 }
 
 void ListCommands::DropFiles(const std::vector<std::string>& paths) {
     const std::size_t before = table_.entries().size();
-    LoadContext context{table_, settings_, prompts_};
+    LoadContext context = MakeLoadContext();
     ::sorrelbox::DropFiles(context, paths);
     if (table_.entries().size() != before) MarkChanged(before);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/SongTable.h"
+#include "loading/SongLoader.h"
 #include "platform/Prompts.h"
 #include "settings/Settings.h"
 
@@ -57,6 +58,14 @@ class ListCommands {
     // The user (or another window) selected index, -1 for none.
     void SelectionChanged(int index);
 
+    // Who follows the loading commands (null: nobody), and how they read their files (by
+    // default ahead of the flow on worker threads).
+    void setLoadObserver(LoadObserver* observer) { loadObserver_ = observer; }
+    void setLoadReading(unsigned workers, std::function<ScannedFile(const std::string&)> scan) {
+        loadWorkers_ = workers;
+        loadScan_ = std::move(scan);
+    }
+
     void OpenFiles();
     void OpenFolder();
     void DropFiles(const std::vector<std::string>& paths);
@@ -88,6 +97,7 @@ class ListCommands {
     bool RefuseWhenEmpty();
     bool RefuseWhenNoSelection();
     void ClearSelection();
+    LoadContext MakeLoadContext();
 
     SongTable& table_;
     Settings& settings_;
@@ -100,6 +110,9 @@ class ListCommands {
     std::uint16_t moveSource_ = 0;
     int listTop_ = 0;
     std::size_t changedFrom_ = kNoChange;
+    LoadObserver* loadObserver_ = nullptr;
+    unsigned loadWorkers_ = kReadAheadWorkers;
+    std::function<ScannedFile(const std::string&)> loadScan_ = ScanSongFile;
 };
 
 }  // namespace sorrelbox

@@ -4,8 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QListWidget>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +76,28 @@ void BM_Load999SongsAgain(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSongs);
 }
 BENCHMARK(BM_Load999SongsAgain)->Unit(benchmark::kMillisecond);
+
+// "フォルダを開く" through the menu, as a user runs it, over SORRELBOX_BENCH_FOLDER (a folder
+// of 999 songs that bench/load_latency.sh makes, so the page cache and the latency of its files
+// can be set from outside) or else the generated songs.
+void BM_OpenFolderInWindow(benchmark::State& state) {
+    const char* given = std::getenv("SORRELBOX_BENCH_FOLDER");
+    const std::string folder = given ? given : SharedSongs().dir.path().string();
+    Settings settings;
+    const StartupInfo startup = MakeStartupInfo(folder);
+    for (auto _ : state) {
+        ScriptedPrompts prompts;
+        prompts.folders.push_back({false, folder});
+        ClistDlg window(settings, startup, &prompts);
+        window.show();
+        window.findChild<QAction*>(QStringLiteral("action32772"))->trigger();
+        window.repaint();
+        QApplication::processEvents();
+        if (window.table().songCount() != kSongs) state.SkipWithError("not every song loaded");
+    }
+    state.SetItemsProcessed(state.iterations() * kSongs);
+}
+BENCHMARK(BM_OpenFolderInWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Selecting a song: the Show scan, the title read and the field refresh.
 void BM_SelectASong(benchmark::State& state) {

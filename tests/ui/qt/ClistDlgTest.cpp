@@ -33,6 +33,7 @@
 #include "support/TempDir.h"
 #include "ui/main/ClistDlg.h"
 #include "ui/main/CsetDlg.h"
+#include "ui/main/LoadProgress.h"
 
 namespace sorrelbox {
 namespace {
@@ -580,6 +581,33 @@ class ClistDlgTest : public QObject {
         window->show();
         Action(32776)->trigger();
         QVERIFY(!window->isVisible());
+    }
+
+    // A long load shows its progress and leaves nothing enabled that could start another
+    // command; Esc stops it after the current song, and the window closes with the list and
+    // its totals in step. (The progress delay is 0 here: no test waits half a second.)
+    void escapeDuringALoadStopsItAndCloses() {
+        const std::vector<std::string> paths = test::WriteLetterSongs(*dir, 8);
+        window->setProgressDelay(0);
+        bool shown = false, locked = false;
+        QTimer::singleShot(0, window.get(), [&] {
+            const LoadProgress* progress = window->loadProgress();
+            shown = progress && progress->dialog() && progress->dialog()->isVisible();
+            locked = !Action(32771)->isEnabled() && !List()->isEnabled();
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : window.get(), Qt::Key_Escape);
+        });
+        window->LoadDropped(paths);
+        QVERIFY(shown);
+        QVERIFY(locked);
+        QTRY_VERIFY(!window->isVisible());
+        const int count = window->table().songCount();
+        QVERIFY(count >= 1 && count < 8);
+        QCOMPARE(List()->count(), count);
+        QCOMPARE(Edit(1000)->text(), QString::number(count));
+        QCOMPARE(window->table().totalSeconds(), 10u * count * (count + 1) / 2);
+        QVERIFY(prompts->messages.empty());
+        QVERIFY(Action(32771)->isEnabled() && List()->isEnabled());
     }
 
     void manualOpensOnlyWhenPresent() {

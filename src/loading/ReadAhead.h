@@ -1,0 +1,149 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+namespace sorrelbox {
+
+// Worker threads for reading files ahead of a flow that must still consume them one by one in
+// its own order. The reads have no side effect, so reading a file the flow later skips, or
+// reading it early, changes nothing the user sees. Up to eight, whatever the cores: on a slow
+// disk or share the threads mostly wait, and their waits overlap.
+constexpr unsigned kReadAheadWorkers = 8;
+constexpr std::size_t kReadAheadWindow = 64;
+
+// Computes read(i) for i in [0, count) on up to `workers` threads, never more than `window`
+// items past the one the consumer takes next. The consumer takes results strictly in index
+// order and may skip indexes. With no workers (or a single item) Take reads on the caller's
+// thread. It starts with one thread per core, and adds one (up to `workers`) each time the
+// consumer has waited a millisecond for a read: only a slow disk makes it wait that long, and
+// there more threads overlap more waits, while on a warm cache they would only contend.
+// The destructor lets each worker finish the item in hand, then joins it.
+template <typename Result>
+class ReadAhead {
+  public:
+    using Read = std::function<Result(std::size_t index)>;
+
+    // batch: items a worker claims and hands over at once. More than one saves most of the
+    // locking on a warm cache, but holds back each item until the batch is read: only for a
+    // consumer that shows no progress (the CLI's output).
+    ReadAhead(std::size_t count, Read read, unsigned workers = kReadAheadWorkers,
+              std::size_t window = kReadAheadWindow, std::size_t batch = 1)
+        : read_(std::move(read)),
+          slots_(count),
+          window_(std::max<std::size_t>(window, 1)),
+          batch_(std::clamp<std::size_t>(batch, 1, kMaxBatch)) {
+        maxWorkers_ = count < 2 ? 0 : std::min<std::size_t>(workers, count);
+        const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t start = std::min(maxWorkers_, cores);
+        for (std::size_t t = 0; t < start; ++t) AddWorker();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The result of item index (not below any index taken before). While it is not ready,
+    // idle (when given) runs on the caller's thread every few milliseconds, so a window can
+    // paint and take a stop request.
+    Result Take(std::size_t index, const std::function<void()>& idle = {}) {
+        if (workers_.empty()) return read_(index);
+        std::unique_lock lock(mutex_);
+        // Items skipped before index are neither started nor waited for.
+        if (index > taken_) {
+            taken_ = index;
+            next_ = std::max(next_, index);
+            space_.notify_all();
+        }
+        // No worker has started it: read it here rather than wait for a hand-over, unless the
+        // caller must stay free to pump its events (a window waits, it never reads).
+        if (next_ == index && !idle) {
+            next_ = index + 1;
+            lock.unlock();
+            Result result = read_(index);
+            lock.lock();
+            Took(index);
+            return result;
+        }
+        const auto ready = [&] { return slots_[index].has_value(); };
+        waitingFor_ = index;
+        while (!ready()) {
+            const bool canGrow = workers_.size() < maxWorkers_;
+            if (!canGrow && !idle) {
+                ready_.wait(lock, ready);
+                break;
+            }
+            const auto step =
+                canGrow ? std::chrono::milliseconds(1) : std::chrono::milliseconds(15);
+            if (ready_.wait_for(lock, step, ready)) break;
+            if (canGrow) AddWorker();
+            if (idle) {
+                lock.unlock();
+                idle();
+                lock.lock();
+            }
+        }
+        waitingFor_ = kNone;
+        Result result = std::move(*slots_[index]);
+        slots_[index].reset();
+        Took(index);
+        return result;
+    }
+
+  private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t kMaxBatch = 8;
+
+    // Under the lock: moves the window on, waking a worker only when it was full.
+    void Took(std::size_t index) {
+        const bool wasFull = next_ < slots_.size() && next_ >= taken_ + window_;
+        taken_ = index + 1;
+        if (wasFull) space_.notify_one();
+    }
+
+    void AddWorker() {
+        workers_.emplace_back([this](std::stop_token stop) { Work(stop); });
+    }
+
+    void Work(std::stop_token stop) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            const bool more = space_.wait(
+                lock, stop, [this] { return next_ < slots_.size() && next_ < taken_ + window_; });
+            if (!more) return;  // stop requested
+            const std::size_t first = next_;
+            const std::size_t end = std::min({first + batch_, slots_.size(), taken_ + window_});
+            next_ = end;
+            lock.unlock();
+            std::array<std::optional<Result>, kMaxBatch> results;
+            for (std::size_t i = first; i < end; ++i) results[i - first] = read_(i);
+            lock.lock();
+            for (std::size_t i = first; i < end; ++i) slots_[i] = std::move(results[i - first]);
+            if (waitingFor_ >= first && waitingFor_ < end) ready_.notify_one();
+        }
+    }
+
+    const Read read_;
+    std::mutex mutex_;
+    std::condition_variable ready_;      // the consumer waits for its item
+    std::condition_variable_any space_;  // the workers wait for room in the window
+    std::vector<std::optional<Result>> slots_;
+    const std::size_t window_;
+    const std::size_t batch_;
+    std::size_t maxWorkers_ = 0;
+    std::size_t next_ = 0;            // the next item a worker starts
+    std::size_t taken_ = 0;           // items below this are taken or skipped
+    std::size_t waitingFor_ = kNone;  // the item the consumer waits for
+    // Last, so the threads are stopped and joined before the state above goes away. Only the
+    // consumer's thread touches the vector.
+    std::vector<std::jthread> workers_;
+};
+
+}  // namespace sorrelbox
