@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
@@ -72,7 +73,10 @@ int main(int argc, char** argv) {
     sorrelbox::PlayerHangTest test;
     const int failures = QTest::qExec(&test, argc, argv);
     // As the program does: the back end still waiting would hold up the exit.
-    if (sorrelbox::QtMediaDevice::BackEndHangs()) std::_Exit(failures);
+    if (sorrelbox::QtMediaDevice::BackEndHangs()) {
+        std::filesystem::remove_all(sorrelbox::serverDir.path());
+        std::_Exit(failures);
+    }
     return failures;
 }
 
