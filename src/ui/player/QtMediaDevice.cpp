@@ -27,9 +27,11 @@ namespace sorrelbox {
 
 namespace {
 
-// The first open also starts GStreamer and connects to the sound server.
-constexpr int kOpenWaitMs = 5000;
-constexpr int kCommandWaitMs = 2000;
+// The first open also starts GStreamer and connects to the sound server. Commands without an
+// answer are queued and not waited for; a question waits for them too.
+constexpr int kOpenWaitMs = 8000;
+constexpr int kQuestionWaitMs = 4000;
+constexpr int kNoWait = 0;
 
 std::uint32_t Milliseconds(qint64 ms) {
     return static_cast<std::uint32_t>(std::clamp<qint64>(ms, 0, 0xFFFFFFFF));
@@ -83,7 +85,7 @@ QObject* MediaThreadContext() {
                 QThread::currentThread()->quit();
             });
             // A thread stuck in the back end is left to the end of the process.
-            if (mediaThread->wait(kCommandWaitMs)) delete mediaThread;
+            if (mediaThread->wait(kQuestionWaitMs)) delete mediaThread;
         });
         return object;
     }();
@@ -110,16 +112,16 @@ bool QtMediaDevice::BackEndHangs() {
 
 std::optional<std::int64_t> QtMediaDevice::Ask(std::function<std::int64_t(Slot&)> work,
                                                int waitMs) {
-    if (unanswered) {
-        if (!unanswered->done) return std::nullopt;
-        unanswered.reset();
-    }
+    if (unanswered && unanswered->done) unanswered.reset();
+    // A command is queued behind one the thread still works on; a question gets no answer.
+    if (unanswered && waitMs != kNoWait) return std::nullopt;
     auto call = std::make_shared<Call>();
     QMetaObject::invokeMethod(MediaThreadContext(), [call, slot = slot_, work = std::move(work)] {
         call->result = work(*slot);
         call->done = true;
         call->answered.release();
     });
+    if (waitMs == kNoWait) return std::nullopt;
     if (call->answered.tryAcquire(1, waitMs)) return call->result;
     unanswered = std::move(call);
     return std::nullopt;
@@ -166,7 +168,7 @@ void QtMediaDevice::PlayFrom(std::string_view alias, std::uint32_t ms) {
             if (ms != 0) slot->player.setPosition(static_cast<qint64>(ms));
             return 1;
         },
-        kCommandWaitMs);
+        kNoWait);
 }
 
 void QtMediaDevice::Pause(std::string_view alias) {
@@ -176,7 +178,7 @@ void QtMediaDevice::Pause(std::string_view alias) {
             if (slot) slot->player.pause();
             return 1;
         },
-        kCommandWaitMs);
+        kNoWait);
 }
 
 void QtMediaDevice::Resume(std::string_view alias) {
@@ -187,7 +189,7 @@ void QtMediaDevice::Resume(std::string_view alias) {
                 slot->player.play();
             return 1;
         },
-        kCommandWaitMs);
+        kNoWait);
 }
 
 void QtMediaDevice::Stop(std::string_view alias) {
@@ -197,7 +199,7 @@ void QtMediaDevice::Stop(std::string_view alias) {
             if (slot) slot->player.stop();
             return 1;
         },
-        kCommandWaitMs);
+        kNoWait);
 }
 
 void QtMediaDevice::Close(std::string_view alias) {
@@ -209,14 +211,14 @@ void QtMediaDevice::Close(std::string_view alias) {
             slot.reset();
             return 1;
         },
-        kCommandWaitMs);
+        kNoWait);
 }
 
 std::uint32_t QtMediaDevice::StatusPosition(std::string_view alias) {
     if (alias != alias_ || alias_.empty()) return 0;
     const auto position = Ask(
         [](Slot& slot) -> std::int64_t { return slot ? Milliseconds(slot->player.position()) : 0; },
-        kCommandWaitMs);
+        kQuestionWaitMs);
     return static_cast<std::uint32_t>(position.value_or(0));
 }
 
@@ -224,7 +226,7 @@ std::uint32_t QtMediaDevice::StatusLength(std::string_view alias) {
     if (alias != alias_ || alias_.empty()) return 0;
     const auto length = Ask(
         [](Slot& slot) -> std::int64_t { return slot ? Milliseconds(slot->player.duration()) : 0; },
-        kCommandWaitMs);
+        kQuestionWaitMs);
     return static_cast<std::uint32_t>(length.value_or(0));
 }
 
@@ -244,9 +246,9 @@ MediaMode QtMediaDevice::StatusMode(std::string_view alias) {
             // Also after an error: a file that does not decode ends at once.
             return static_cast<std::int64_t>(MediaMode::Stopped);
         },
-        kCommandWaitMs);
-    // A device that does not answer plays nothing.
-    return static_cast<MediaMode>(mode.value_or(static_cast<std::int64_t>(MediaMode::Stopped)));
+        kQuestionWaitMs);
+    // No answer: the player waits for one rather than taking the song for ended.
+    return static_cast<MediaMode>(mode.value_or(static_cast<std::int64_t>(MediaMode::None)));
 }
 
 #else  // Built without Qt Multimedia: nothing can be played.
