@@ -237,13 +237,10 @@ class CplayerTest : public QObject {
         song.Pause("mp3");
         QCOMPARE(song.StatusMode("mp3"), MediaMode::Paused);
         const std::uint32_t paused = song.StatusPosition("mp3");
-        // While a second song plays half a second, the paused one keeps its place.
-        QtMediaDevice clock;
-        QVERIFY(clock.Open(path, "clock"));
-        clock.PlayFrom("clock", 0);
-        QTRY_VERIFY_WITH_TIMEOUT(clock.StatusPosition("clock") >= 500, kLimit);
+        // Time passes, however slowly (a second song as a clock stalled under load): the paused
+        // one keeps its place.
+        QTest::qWait(500);
         QVERIFY(song.StatusPosition("mp3") <= paused + 50);
-        clock.Close("clock");
         song.Resume("mp3");
         QTRY_VERIFY_WITH_TIMEOUT(song.StatusPosition("mp3") > paused + 200, kLimit);
 
