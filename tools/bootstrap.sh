@@ -10,11 +10,17 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-tools-dev qt6-tools-dev-tools
   qt6-l10n-tools qt6-translations-l10n libgl-dev
+  # Qt Multimedia plays through GStreamer: MP3 parsing and decoding (base, good), the sound
+  # server's client (pulseaudio, which PipeWire's pulse service answers too), and the headers
+  # the player uses to look the elements up before it trusts the back end.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio libgstreamer1.0-dev
   fonts-noto-cjk xvfb xauth
   lame ffmpeg python3-mutagen kid3-cli
   clang libclang-rt-14-dev
   desktop-file-utils appstream
 )
+# CI has no sound server of its own: .ci/run starts one with a null sink. A desktop has one.
+if [ "$preset" = ci ]; then packages+=(pulseaudio); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,10 +10,11 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTranslator>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "ui/main/ClistDlg.h"
 #include "ui/main/GuiResources.h"
 #include "ui/main/QtText.h"
+#include "ui/player/QtMediaDevice.h"
 
 namespace sorrelbox {
 namespace {
@@ -179,7 +181,9 @@ int ClistApp::Run(int argc, char** argv) {
     // folder instead.
     if (desktopStart) window.setDialogFolder(MusicFolder());
     window.exec();
-    // Nothing is saved at exit: the settings window writes the INI file itself.
+    // Nothing is saved at exit: the settings window writes the INI file itself. A media back
+    // end that never answered would keep the process from ending.
+    if (QtMediaDevice::BackEndHangs()) std::_Exit(0);
     return 0;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/MediaDevice.h"
@@ -10,6 +13,11 @@ namespace sorrelbox {
 // The media device through Qt Multimedia. Opening fails, as a file that cannot be played does,
 // when the file is not there, when Qt has no media back end, or when there is no sound output;
 // a file that turns out not to decode ends at once (the device reports "stopped").
+// Qt Multimedia runs on a thread of its own. Commands are queued to it in order; opening and
+// the status questions wait for its answer a short while only: a back end that does not answer
+// (a missing GStreamer element, a silent sound server) counts as failing, and the window that
+// asked goes on. Until it answers, opening fails at once and questions get no answer (mode
+// None). Commands come from one thread.
 class QtMediaDevice : public MediaDevice {
   public:
     QtMediaDevice();
@@ -28,12 +36,22 @@ class QtMediaDevice : public MediaDevice {
     std::uint32_t StatusLength(std::string_view alias) override;
     MediaMode StatusMode(std::string_view alias) override;
 
+    // A command went unanswered and the back end is still at it: Qt Multimedia's clean-up at
+    // exit would wait for it too.
+    static bool BackEndHangs();
+
   private:
-    // The Qt objects of the open file.
+    // The Qt objects of the open file; made, used and destroyed on the media thread only.
     struct Backend;
+    using Slot = std::unique_ptr<Backend>;
+
+    // Runs work on the media thread and waits up to waitMs for its result; nothing when it
+    // does not answer in time or, for a question (waitMs > 0), while an earlier one (of any
+    // device) is still unanswered. waitMs 0: queued, not waited for.
+    std::optional<std::int64_t> Ask(std::function<std::int64_t(Slot&)> work, int waitMs);
 
     std::string alias_;  // empty: nothing open
-    std::unique_ptr<Backend> open_;
+    std::shared_ptr<Slot> slot_;
 };
 
 }  // namespace sorrelbox
