@@ -28,10 +28,11 @@ QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// Runs check on the modal window that the next call opens.
-void WithNextModal(std::function<void(QWidget*)> check) {
+// Runs check on the modal window of type T that the next call opens.
+template <typename T>
+void WithNextModal(std::function<void(T*)> check) {
     QTimer::singleShot(0, [check = std::move(check)] {
-        QWidget* modal = QApplication::activeModalWidget();
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
         QVERIFY(modal);
         check(modal);
     });
@@ -107,9 +108,7 @@ class DialogsTest : public QObject {
                      {MessageIcon::Question, QMessageBox::Question, false}};
         for (const auto& c : cases) {
             const bool question = c.icon == MessageIcon::Question;
-            WithNextModal([&](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                QVERIFY(box);
+            WithNextModal<QMessageBox>([&](QMessageBox* box) {
                 QCOMPARE(box->windowTitle(), Q("確認"));
                 QCOMPARE(box->text(), Q("1行目\n2行目"));
                 QCOMPARE(box->icon(), c.qtIcon);
@@ -140,9 +139,7 @@ class DialogsTest : public QObject {
         options.initialName = "*.txt";
         options.defaultExtension = "txt";
         const QString folder = QString::fromStdString(dir.path().string());
-        WithNextModal([folder](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
+        WithNextModal<QFileDialog>([folder](QFileDialog* dialog) {
             QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
             QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
             QCOMPARE(dialog->defaultSuffix(), Q("txt"));
@@ -157,9 +154,7 @@ class DialogsTest : public QObject {
 
         // The next dialog opens where the user chose last.
         QCOMPARE(QDir(prompts.folder()), QDir(folder));
-        WithNextModal([folder](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
+        WithNextModal<QFileDialog>([folder](QFileDialog* dialog) {
             QCOMPARE(dialog->directory(), QDir(folder));
             dialog->reject();
         });
@@ -182,9 +177,7 @@ class DialogsTest : public QObject {
         options.filter = CpText("MP3ファイル(*.mp3),M3Uファイル(*.m3u)|*.mp3; *.m3u||");
         options.multiSelect = true;
         const QString folder = QString::fromStdString(dir.path().string());
-        WithNextModal([folder, typed](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
+        WithNextModal<QFileDialog>([folder, typed](QFileDialog* dialog) {
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
             dialog->setDirectory(folder);
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
@@ -202,9 +195,7 @@ class DialogsTest : public QObject {
         test::TempDir dir;
         QtPrompts prompts;
         const QString folder = QString::fromStdString(dir.path().string());
-        WithNextModal([folder](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
+        WithNextModal<QFileDialog>([folder](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(),
                      Q("mp3ファイルを取得するフォルダを選択してください (m3uは読み込みません)"));
             dialog->setDirectory(folder);
@@ -217,7 +208,7 @@ class DialogsTest : public QObject {
         QVERIFY(choice.path);
         QCOMPARE(QDir(QString::fromStdString(*choice.path)), QDir(folder));
 
-        WithNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        WithNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
         QVERIFY(prompts.ChooseFolder("x").cancelled);
     }
 
