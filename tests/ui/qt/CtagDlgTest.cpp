@@ -242,6 +242,10 @@ class CtagDlgTest : public QObject {
         QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　1/3"));
         QCOMPARE(selected, (std::vector<std::size_t>{0, 1, 0}));
 
+        Type(Edit(w, 1038), Q("x"));  // no number: automatic tracks stay off
+        Check(w, 1046)->click();
+        QVERIFY(!Check(w, 1046)->isChecked());
+        QCOMPARE(prompts->messages.size(), std::size_t{1});
         Type(Edit(w, 1038), Q("0"));
         Check(w, 1046)->click();
         QCOMPARE(Edit(w, 1038)->text(), Q("1"));

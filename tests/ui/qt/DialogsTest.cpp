@@ -53,10 +53,11 @@ class DialogsTest : public QObject {
         settings.kanryoumes = 2;  // hand-edited: on, as any non-zero value
         settings.soutai = 2;      // hand-edited: off, as anything but 1
         settings.hyouzi = 1;
+        settings.kuuran = 1;
         CsetDlg dialog(settings, ini);
         const std::pair<const char*, bool> boxes[] = {{"check1072", true},  {"check1073", false},
                                                       {"check1076", false}, {"check1074", true},
-                                                      {"check1075", false}, {"check1077", true}};
+                                                      {"check1075", true},  {"check1077", true}};
         for (const auto& [name, checked] : boxes) {
             QCOMPARE(dialog.findChild<QCheckBox*>(name)->isChecked(), checked);
         }
@@ -64,7 +65,7 @@ class DialogsTest : public QObject {
         QTest::mouseClick(dialog.findChild<QPushButton*>("button1"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const Settings expected{
-            .kanryoumes = 1, .soutai = 0, .zyuuhuku = 1, .hyouzi = 1, .kuuran = 0, .backup = 1};
+            .kanryoumes = 1, .soutai = 0, .zyuuhuku = 1, .hyouzi = 1, .kuuran = 1, .backup = 1};
         QCOMPARE(settings, expected);
         QCOMPARE(LoadSettings(ini), expected);
     }
