@@ -188,6 +188,8 @@ class CtagDlgTest : public QObject {
         QCOMPARE(Edit(w, 1032)->text(), Q("V1 title"));
         QCOMPARE(test::ReadAll(table->songPaths()[0]), before);
 
+        Type(Edit(w, 1035), Q("20001"));  // the year holds four characters
+        QCOMPARE(Edit(w, 1035)->text(), Q("2000"));
         Type(Edit(w, 1041), Q("New title"));
         Type(Edit(w, 1037), Q("Note"));
         Click(w, 1);
