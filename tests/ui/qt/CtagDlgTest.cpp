@@ -323,6 +323,7 @@ class CtagDlgTest : public QObject {
         Click(w, 1017);  // ID3v1 to ID3v2
         QCOMPARE(window->tabBar().currentIndex(), 1);
         QCOMPARE(Edit(w, 1041)->text(), Q("Back"));
+        QCOMPARE(Edit(w, 1040)->text(), Q("7"));
 
         // The added artist joins both boxes in order and the file; each page keeps its value.
         window->tabBar().setCurrentIndex(0);
