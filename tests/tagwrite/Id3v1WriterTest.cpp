@@ -72,39 +72,41 @@ class Id3v1WriterTest : public ::testing::Test {
     }
 };
 
-TEST_F(Id3v1WriterTest, OverwritesAnExistingTag) {
-    const std::string path = dir.Write("song.mp3", Tagged());
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 0, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを編集しました")});
-}
-
-TEST_F(Id3v1WriterTest, AppendsBehindTheAudio) {
-    const std::string path = dir.Write("song.mp3", audio);
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
-    EXPECT_TRUE(prompts.messages.empty());  // kanryoumes
-}
-
-TEST_F(Id3v1WriterTest, ShortFileGetsATagAppended) {
-    const std::string path = dir.Write("tiny.mp3", "TAGxyz");
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), "TAGxyz" + ImageString(SampleImage()));
-}
-
-TEST_F(Id3v1WriterTest, RemovalCutsExactlyTheTag) {
-    const std::string path = dir.Write("song.mp3", Tagged());
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 0, prompts), Id3v1WriteResult::Removed);
-    EXPECT_EQ(test::ReadAll(path), audio);
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを削除しました")});
-}
-
-// A file that lost its tag since it was read keeps every audio byte.
-TEST_F(Id3v1WriterTest, RemovalWithoutTagCutsNothing) {
-    const std::string path = dir.Write("song.mp3", audio);
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 1, prompts), Id3v1WriteResult::Failed);
-    EXPECT_EQ(test::ReadAll(path), audio);
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Error("ID3v1タグを削除できませんでした")});
+// Overwrite, append (even behind a file too short to hold a tag), removal of exactly the tag;
+// a file that lost its tag since it was read keeps every audio byte.
+TEST_F(Id3v1WriterTest, WritesAppendsAndRemoves) {
+    const std::string image = ImageString(SampleImage());
+    const struct {
+        std::string before;
+        bool remove;
+        std::uint8_t kanryoumes;
+        Id3v1WriteResult result;
+        std::string after;
+        std::vector<Message> messages;
+    } cases[] = {
+        {Tagged(),
+         false,
+         0,
+         Id3v1WriteResult::Written,
+         audio + image,
+         {Done("ID3v1タグを編集しました")}},
+        {audio, false, 1, Id3v1WriteResult::Written, audio + image, {}},
+        {"TAGxyz", false, 1, Id3v1WriteResult::Written, "TAGxyz" + image, {}},
+        {Tagged(), true, 0, Id3v1WriteResult::Removed, audio, {Done("ID3v1タグを削除しました")}},
+        {audio,
+         true,
+         1,
+         Id3v1WriteResult::Failed,
+         audio,
+         {Error("ID3v1タグを削除できませんでした")}},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrompts p;
+        const std::string path = dir.Write("song.mp3", c.before);
+        EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), c.remove, c.kanryoumes, p), c.result);
+        EXPECT_EQ(test::ReadAll(path), c.after);
+        EXPECT_EQ(p.messages, c.messages);
+    }
 }
 
 TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
@@ -120,12 +122,6 @@ TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));  // never created
 }
-
-}  // namespace
-}  // namespace sorrelbox
-
-namespace sorrelbox {
-namespace {
 
 // A write that the system cuts short (here: a file-size limit 50 bytes above the file)
 // leaves the file as it was, not with part of a tag behind the audio.
