@@ -51,6 +51,12 @@ test::Id3v1Tag V1Title(std::string title) {
     return tag;
 }
 
+// The tag with frame index declaring 400 bytes, past the tag's end.
+Bytes Sized(Id3v2Tag tag, std::size_t index) {
+    tag.frames[index].sizeValue = 400;
+    return tag.Build();
+}
+
 Id3v2Read Parse(const Id3v2Tag& tag) {
     return ParseId3v2Tags(AsBytes(tag.Build()));
 }
@@ -376,12 +382,7 @@ TEST(Id3ReaderTest, WalkStopsSafely) {
         bool title, artist, cutShort;
     } cases[] = {
         {"frame runs past the tag",
-         [] {
-             Id3v2Tag t = Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")});
-             t.frames[1].sizeValue = 400;
-             return t.Build();
-         }(),
-         false, true, true},
+         Sized(Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}), 1), false, true, true},
         {"tag size past the end of the file",
          [] {
              Id3v2Tag t = Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")});
@@ -398,12 +399,7 @@ TEST(Id3ReaderTest, WalkStopsSafely) {
          Tag(3, {TextFrame("t!t2", "b"), TextFrame("TPE1", "a"), TextFrame("TIT2", "c")}).Build(),
          true, true, false},
         {"an odd ID running past the tag ends the walk",
-         [] {
-             Id3v2Tag t =
-                 Tag(3, {TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")});
-             t.frames[1].sizeValue = 400;
-             return t.Build();
-         }(),
+         Sized(Tag(3, {TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")}), 1),
          false, true, true},
         {"tag smaller than a frame header", "ID3\x03\0\0\0\0\0\x05TIT2\0"s, false, false, true},
         {"empty tag", "ID3\x03\0\0\0\0\0\0"s, false, false, false},
@@ -540,11 +536,13 @@ TEST(DisplayTitleTest, Cases) {
     v22.major = 2;
     v22.frames.push_back(TextFrame("TT2", "old"));
 
+    const auto v1After = [&](const Id3v2Tag& tag, const test::Id3v1Tag& v1) {
+        return test::Mp3Builder().Id3v2(tag).Frame().Id3v1(v1).Build();
+    };
+    const auto title3 = [&](Bytes body) { return audio(Tag(3, {Frame("TIT2", std::move(body))})); };
     const TitleCase cases[] = {
-        {"utf16 word", kUtf8, audio(Tag(3, {Frame("TIT2", "\x01"s + test::Utf16Le("Word"))})),
-         "Word"},
-        {"utf16 to cp932", kCp932, audio(Tag(3, {Frame("TIT2", "\x01"s + test::Utf16Le("表"))})),
-         "\x95\x5c"},
+        {"utf16 word", kUtf8, title3("\x01"s + test::Utf16Le("Word")), "Word"},
+        {"utf16 to cp932", kCp932, title3("\x01"s + test::Utf16Le("表")), "\x95\x5c"},
         {"utf8 in 2.4 to cp932", kCp932, audio(Tag(4, {TextFrame("TIT2", "日本", 3)})),
          "\x93\xfa\x96\x7b"},
         {"after a long plain-size frame", kUtf8,
@@ -557,21 +555,15 @@ TEST(DisplayTitleTest, Cases) {
          audio(Tag(3, {TextFrame("Xyz1", "odd"), TextFrame("TIT2", "found")})), "found"},
         {"first TIT2 only", kUtf8,
          audio(Tag(3, {TextFrame("TIT2", "one"), TextFrame("TIT2", "two")})), "one"},
-        {"empty TIT2 wins over ID3v1", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {TextFrame("TIT2", "")})).Frame().Id3v1(v1Spaces).Build(),
+        {"empty TIT2 wins over ID3v1", kUtf8, v1After(Tag(3, {TextFrame("TIT2", "")}), v1Spaces),
          ""},
-        {"TIT2 of encoding only", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {Frame("TIT2", "\x01"s)})).Frame().Id3v1(v1Spaces).Build(),
-         ""},
-        {"ID3v1 title trimmed", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {TextFrame("TPE1", "a")})).Frame().Id3v1(v1Spaces).Build(),
+        {"TIT2 of encoding only", kUtf8, v1After(Tag(3, {Frame("TIT2", "\x01"s)}), v1Spaces), ""},
+        {"ID3v1 title trimmed", kUtf8, v1After(Tag(3, {TextFrame("TPE1", "a")}), v1Spaces),
          "Hello"},
         {"TIT2 past the tag falls to ID3v1", kUtf8,
          test::Mp3Builder().Id3v2(cutTitle).Id3v1(v1Spaces).Build(), "Hello"},
-        {"compressed TIT2 falls to ID3v1", kUtf8,
-         test::Mp3Builder().Id3v2(compressed).Frame().Id3v1(v1Spaces).Build(), "Hello"},
-        {"2.2 tag is not read", kUtf8,
-         test::Mp3Builder().Id3v2(v22).Frame().Id3v1(v1Spaces).Build(), "Hello"},
+        {"compressed TIT2 falls to ID3v1", kUtf8, v1After(compressed, v1Spaces), "Hello"},
+        {"2.2 tag is not read", kUtf8, v1After(v22, v1Spaces), "Hello"},
         {"shift-jis ID3v1 title with 0x5C", kCp932,
          test::Mp3Builder().Frame().Id3v1(v1Sjis).Build(), "\x95\x5c"},
         {"blank ID3v1 title", kUtf8, test::Mp3Builder().Frame().Id3v1(v1Blank).Build(), nullptr},
