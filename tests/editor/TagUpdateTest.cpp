@@ -163,10 +163,6 @@ TEST_F(TagUpdateTest, FileWithoutTagsGetsBoth) {
     EXPECT_EQ(outcome.id3v1, StepOutcome::Done);
     const Bytes after = test::ReadAll(path);
     ASSERT_EQ(after.size(), 150 + audio.size() + 128);
-    EXPECT_EQ(after.substr(0, 10), Bytes("ID3\x03\x00\x00\x00\x00\x01\x0C", 10));  // size 140
-    EXPECT_EQ(after.substr(10, 14), Bytes("TIT2\x00\x00\x00\x04\x00\x00\x00"
-                                          "abc",
-                                          14));
     EXPECT_EQ(after.substr(150, audio.size()), audio);
     EXPECT_EQ(after.substr(after.size() - 128, 3), "TAG");
     EXPECT_EQ(static_cast<std::uint8_t>(after.back()), 247);  // the empty genre

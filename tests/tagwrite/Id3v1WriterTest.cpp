@@ -47,20 +47,6 @@ Message Error(std::string_view text) {
     return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
 }
 
-TEST(Id3v1ImageTest, BytesLayout) {
-    const std::string bytes = ImageString(SampleImage());
-    ASSERT_EQ(bytes.size(), 128u);
-    EXPECT_EQ(bytes.substr(0, 3), "TAG");
-    EXPECT_EQ(bytes.substr(3, 30), std::string(30, 'T'));
-    EXPECT_EQ(bytes.substr(33, 30), std::string(30, 'A'));
-    EXPECT_EQ(bytes.substr(63, 30), std::string(30, 'L'));
-    EXPECT_EQ(bytes.substr(93, 4), "1999");
-    EXPECT_EQ(bytes.substr(97, 28), std::string(28, ' '));
-    EXPECT_EQ(bytes[125], '\0');
-    EXPECT_EQ(bytes[126], '\x07');
-    EXPECT_EQ(bytes[127], '\x11');
-}
-
 class Id3v1WriterTest : public ::testing::Test {
   protected:
     test::TempDir dir;
