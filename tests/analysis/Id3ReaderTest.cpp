@@ -230,32 +230,29 @@ TEST(Id3ReaderTest, EmptyFramesGenresCommentsAndUrlsInEveryEncoding) {
 }
 
 TEST(Id3ReaderTest, CommentAndUrlLayouts) {
-    const FrameRecord comm =
-        ReadFrameBody(kComment, AsBytes(test::CommBody(0, "jpn", "desc", "text")));
-    EXPECT_EQ(comm.value, "text");
-    EXPECT_EQ(comm.descLength, 4);
-    EXPECT_EQ(comm.description, "desc");
-    EXPECT_EQ(comm.language, "jpn");
-    EXPECT_EQ(comm.oldLength, 4);
-
-    const FrameRecord noNul = ReadFrameBody(kComment, AsBytes("\0engabc"s));
-    EXPECT_EQ(noNul.value, "");
-    EXPECT_EQ(noNul.descLength, 3);
-    EXPECT_EQ(noNul.oldLength, 0);
-
-    const FrameRecord shortComm = ReadFrameBody(kComment, AsBytes("\0en"s));
-    EXPECT_EQ(shortComm.language, "en");
-    EXPECT_EQ(shortComm.value, "");
-
-    const FrameRecord url = ReadFrameBody(kUrl, AsBytes(test::WxxxBody(0, "d", "http://x")));
-    EXPECT_EQ(url.value, "http://x");
-    EXPECT_EQ(url.descLength, 1);
-    EXPECT_EQ(url.oldLength, 8);  // n - 2 - descLength
-
-    const FrameRecord urlNul = ReadFrameBody(kUrl, AsBytes("\0\0http://y\0"s));
-    EXPECT_EQ(urlNul.value, "http://y");
-    EXPECT_EQ(urlNul.descLength, 0);
-    EXPECT_EQ(urlNul.oldLength, 9);
+    const struct {
+        int type;
+        Bytes body;
+        const char* value;
+        std::uint16_t descLength;
+        std::int32_t oldLength;  // for WXXX: n - 2 - descLength
+        const char* language;
+    } cases[] = {
+        {kComment, test::CommBody(0, "jpn", "desc", "text"), "text", 4, 4, "jpn"},
+        {kComment, "\0engabc"s, "", 3, 0, "eng"},  // no NUL after the description
+        {kComment, "\0en"s, "", 0, 0, "en"},
+        {kUrl, test::WxxxBody(0, "d", "http://x"), "http://x", 1, 8, ""},
+        {kUrl, "\0\0http://y\0"s, "http://y", 0, 9, ""},
+    };
+    for (const auto& c : cases) {
+        const FrameRecord r = ReadFrameBody(c.type, AsBytes(c.body));
+        EXPECT_EQ(r.value, c.value) << c.value;
+        EXPECT_EQ(r.descLength, c.descLength) << c.value;
+        EXPECT_EQ(r.oldLength, c.oldLength) << c.value;
+        EXPECT_EQ(r.language, c.language) << c.value;
+    }
+    EXPECT_EQ(ReadFrameBody(kComment, AsBytes(test::CommBody(0, "jpn", "desc", "t"))).description,
+              "desc");
 }
 
 TEST(Id3ReaderTest, GenreCodes) {
