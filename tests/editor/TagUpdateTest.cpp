@@ -348,6 +348,10 @@ TEST_F(TagUpdateTest, KeepNameAndPages) {
     editor->currentPage = 1;
     ASSERT_TRUE(editor->LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
     EXPECT_EQ(editor->currentPage, 1);
+    editor->firstPage = 0;
+    editor->currentPage = 2;
+    ASSERT_TRUE(editor->LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
+    EXPECT_EQ(editor->currentPage, 1);
     editor->ClearFileName();
     EXPECT_EQ(editor->fileNameText, "");
 }
