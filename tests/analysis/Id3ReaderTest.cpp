@@ -169,6 +169,7 @@ TEST(Id3ReaderTest, EncodingsConvertToTheCodePage) {
          "é\0x"s,
          "é", 4},
         {"utf8 starting with EF is no BOM", kUtf8, "\x03ｱ"s, "ｱ", 3},
+        {"utf8 with BF third is no BOM", kUtf8, "\x03み"s, "み", 3},
         {"character missing in cp932", kCp932, "\x03\xF0\x9F\x8E\xB5"s, "?", 4},
         {"not UTF-8 in the UTF-8 code page: ISO-8859-1", kUtf8, "\0Caf\xE9"s, "Café", 4},
         {"utf16 nul ends the text", kUtf8, "\x01"s + test::Utf16Le("ab") + "\0\0c\0"s, "ab", 8},
