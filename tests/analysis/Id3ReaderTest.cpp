@@ -51,6 +51,12 @@ test::Id3v1Tag V1Title(std::string title) {
     return tag;
 }
 
+// The tag with frame index declaring 400 bytes, past the tag's end.
+Bytes Sized(Id3v2Tag tag, std::size_t index) {
+    tag.frames[index].sizeValue = 400;
+    return tag.Build();
+}
+
 Id3v2Read Parse(const Id3v2Tag& tag) {
     return ParseId3v2Tags(AsBytes(tag.Build()));
 }
@@ -162,6 +168,8 @@ TEST(Id3ReaderTest, EncodingsConvertToTheCodePage) {
          "\x03"
          "é\0x"s,
          "é", 4},
+        {"utf8 starting with EF is no BOM", kUtf8, "\x03ｱ"s, "ｱ", 3},
+        {"utf8 with BF third is no BOM", kUtf8, "\x03み"s, "み", 3},
         {"character missing in cp932", kCp932, "\x03\xF0\x9F\x8E\xB5"s, "?", 4},
         {"not UTF-8 in the UTF-8 code page: ISO-8859-1", kUtf8, "\0Caf\xE9"s, "Café", 4},
         {"utf16 nul ends the text", kUtf8, "\x01"s + test::Utf16Le("ab") + "\0\0c\0"s, "ab", 8},
@@ -224,32 +232,29 @@ TEST(Id3ReaderTest, EmptyFramesGenresCommentsAndUrlsInEveryEncoding) {
 }
 
 TEST(Id3ReaderTest, CommentAndUrlLayouts) {
-    const FrameRecord comm =
-        ReadFrameBody(kComment, AsBytes(test::CommBody(0, "jpn", "desc", "text")));
-    EXPECT_EQ(comm.value, "text");
-    EXPECT_EQ(comm.descLength, 4);
-    EXPECT_EQ(comm.description, "desc");
-    EXPECT_EQ(comm.language, "jpn");
-    EXPECT_EQ(comm.oldLength, 4);
-
-    const FrameRecord noNul = ReadFrameBody(kComment, AsBytes("\0engabc"s));
-    EXPECT_EQ(noNul.value, "");
-    EXPECT_EQ(noNul.descLength, 3);
-    EXPECT_EQ(noNul.oldLength, 0);
-
-    const FrameRecord shortComm = ReadFrameBody(kComment, AsBytes("\0en"s));
-    EXPECT_EQ(shortComm.language, "en");
-    EXPECT_EQ(shortComm.value, "");
-
-    const FrameRecord url = ReadFrameBody(kUrl, AsBytes(test::WxxxBody(0, "d", "http://x")));
-    EXPECT_EQ(url.value, "http://x");
-    EXPECT_EQ(url.descLength, 1);
-    EXPECT_EQ(url.oldLength, 8);  // n - 2 - descLength
-
-    const FrameRecord urlNul = ReadFrameBody(kUrl, AsBytes("\0\0http://y\0"s));
-    EXPECT_EQ(urlNul.value, "http://y");
-    EXPECT_EQ(urlNul.descLength, 0);
-    EXPECT_EQ(urlNul.oldLength, 9);
+    const struct {
+        int type;
+        Bytes body;
+        const char* value;
+        std::uint16_t descLength;
+        std::int32_t oldLength;  // for WXXX: n - 2 - descLength
+        const char* language;
+    } cases[] = {
+        {kComment, test::CommBody(0, "jpn", "desc", "text"), "text", 4, 4, "jpn"},
+        {kComment, "\0engabc"s, "", 3, 0, "eng"},  // no NUL after the description
+        {kComment, "\0en"s, "", 0, 0, "en"},
+        {kUrl, test::WxxxBody(0, "d", "http://x"), "http://x", 1, 8, ""},
+        {kUrl, "\0\0http://y\0"s, "http://y", 0, 9, ""},
+    };
+    for (const auto& c : cases) {
+        const FrameRecord r = ReadFrameBody(c.type, AsBytes(c.body));
+        EXPECT_EQ(r.value, c.value) << c.value;
+        EXPECT_EQ(r.descLength, c.descLength) << c.value;
+        EXPECT_EQ(r.oldLength, c.oldLength) << c.value;
+        EXPECT_EQ(r.language, c.language) << c.value;
+    }
+    EXPECT_EQ(ReadFrameBody(kComment, AsBytes(test::CommBody(0, "jpn", "desc", "t"))).description,
+              "desc");
 }
 
 TEST(Id3ReaderTest, GenreCodes) {
@@ -376,12 +381,7 @@ TEST(Id3ReaderTest, WalkStopsSafely) {
         bool title, artist, cutShort;
     } cases[] = {
         {"frame runs past the tag",
-         [] {
-             Id3v2Tag t = Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")});
-             t.frames[1].sizeValue = 400;
-             return t.Build();
-         }(),
-         false, true, true},
+         Sized(Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}), 1), false, true, true},
         {"tag size past the end of the file",
          [] {
              Id3v2Tag t = Tag(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")});
@@ -398,12 +398,7 @@ TEST(Id3ReaderTest, WalkStopsSafely) {
          Tag(3, {TextFrame("t!t2", "b"), TextFrame("TPE1", "a"), TextFrame("TIT2", "c")}).Build(),
          true, true, false},
         {"an odd ID running past the tag ends the walk",
-         [] {
-             Id3v2Tag t =
-                 Tag(3, {TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")});
-             t.frames[1].sizeValue = 400;
-             return t.Build();
-         }(),
+         Sized(Tag(3, {TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")}), 1),
          false, true, true},
         {"tag smaller than a frame header", "ID3\x03\0\0\0\0\0\x05TIT2\0"s, false, false, true},
         {"empty tag", "ID3\x03\0\0\0\0\0\0"s, false, false, false},
@@ -540,11 +535,13 @@ TEST(DisplayTitleTest, Cases) {
     v22.major = 2;
     v22.frames.push_back(TextFrame("TT2", "old"));
 
+    const auto v1After = [&](const Id3v2Tag& tag, const test::Id3v1Tag& v1) {
+        return test::Mp3Builder().Id3v2(tag).Frame().Id3v1(v1).Build();
+    };
+    const auto title3 = [&](Bytes body) { return audio(Tag(3, {Frame("TIT2", std::move(body))})); };
     const TitleCase cases[] = {
-        {"utf16 word", kUtf8, audio(Tag(3, {Frame("TIT2", "\x01"s + test::Utf16Le("Word"))})),
-         "Word"},
-        {"utf16 to cp932", kCp932, audio(Tag(3, {Frame("TIT2", "\x01"s + test::Utf16Le("表"))})),
-         "\x95\x5c"},
+        {"utf16 word", kUtf8, title3("\x01"s + test::Utf16Le("Word")), "Word"},
+        {"utf16 to cp932", kCp932, title3("\x01"s + test::Utf16Le("表")), "\x95\x5c"},
         {"utf8 in 2.4 to cp932", kCp932, audio(Tag(4, {TextFrame("TIT2", "日本", 3)})),
          "\x93\xfa\x96\x7b"},
         {"after a long plain-size frame", kUtf8,
@@ -557,21 +554,15 @@ TEST(DisplayTitleTest, Cases) {
          audio(Tag(3, {TextFrame("Xyz1", "odd"), TextFrame("TIT2", "found")})), "found"},
         {"first TIT2 only", kUtf8,
          audio(Tag(3, {TextFrame("TIT2", "one"), TextFrame("TIT2", "two")})), "one"},
-        {"empty TIT2 wins over ID3v1", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {TextFrame("TIT2", "")})).Frame().Id3v1(v1Spaces).Build(),
+        {"empty TIT2 wins over ID3v1", kUtf8, v1After(Tag(3, {TextFrame("TIT2", "")}), v1Spaces),
          ""},
-        {"TIT2 of encoding only", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {Frame("TIT2", "\x01"s)})).Frame().Id3v1(v1Spaces).Build(),
-         ""},
-        {"ID3v1 title trimmed", kUtf8,
-         test::Mp3Builder().Id3v2(Tag(3, {TextFrame("TPE1", "a")})).Frame().Id3v1(v1Spaces).Build(),
+        {"TIT2 of encoding only", kUtf8, v1After(Tag(3, {Frame("TIT2", "\x01"s)}), v1Spaces), ""},
+        {"ID3v1 title trimmed", kUtf8, v1After(Tag(3, {TextFrame("TPE1", "a")}), v1Spaces),
          "Hello"},
         {"TIT2 past the tag falls to ID3v1", kUtf8,
          test::Mp3Builder().Id3v2(cutTitle).Id3v1(v1Spaces).Build(), "Hello"},
-        {"compressed TIT2 falls to ID3v1", kUtf8,
-         test::Mp3Builder().Id3v2(compressed).Frame().Id3v1(v1Spaces).Build(), "Hello"},
-        {"2.2 tag is not read", kUtf8,
-         test::Mp3Builder().Id3v2(v22).Frame().Id3v1(v1Spaces).Build(), "Hello"},
+        {"compressed TIT2 falls to ID3v1", kUtf8, v1After(compressed, v1Spaces), "Hello"},
+        {"2.2 tag is not read", kUtf8, v1After(v22, v1Spaces), "Hello"},
         {"shift-jis ID3v1 title with 0x5C", kCp932,
          test::Mp3Builder().Frame().Id3v1(v1Sjis).Build(), "\x95\x5c"},
         {"blank ID3v1 title", kUtf8, test::Mp3Builder().Frame().Id3v1(v1Blank).Build(), nullptr},

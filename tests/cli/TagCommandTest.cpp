@@ -93,39 +93,37 @@ TEST_F(TagCommandTest, ShowPrintsBothTags) {
     EXPECT_EQ(Read("song.mp3"), file);
 }
 
-TEST_F(TagCommandTest, ShowWithoutTagsAndUnsupportedVersions) {
-    dir.Write("plain.mp3", audio);
-    EXPECT_EQ(Tag({"show", "plain.mp3"}), 0);
-    EXPECT_EQ(out_,
-              "{\"path\":\"plain.mp3\",\"result\":0,\"id3v2Size\":0,\"v1\":null,\"v2\":null,"
-              "\"v2Unsupported\":false}\n");
-
-    Id3v2Tag old;
-    old.major = 2;
-    old.frames = {TextFrame("TT2", "x")};
-    dir.Write("old.mp3", old.Build() + audio);
-    EXPECT_EQ(Tag({"show", "old.mp3"}), 0);
-    EXPECT_NE(out_.find("\"v2\":null,\"v2Unsupported\":true}"), std::string::npos) << out_;
-    EXPECT_EQ(err_, "エラー: ID3v2.2には対応していません\n");
-
-    Id3v2Tag noGenre;
-    noGenre.major = 4;
-    noGenre.frames = {TextFrame("TDRC", "2024")};
-    dir.Write("v4.mp3", noGenre.Build() + audio);
-    EXPECT_EQ(Tag({"show", "v4.mp3"}), 0);
-    EXPECT_NE(out_.find("\"version\":4,"), std::string::npos) << out_;
-    EXPECT_NE(out_.find("\"year\":\"2024\""), std::string::npos) << out_;
-    EXPECT_NE(out_.find("\"genre\":null"), std::string::npos) << out_;
-}
-
-TEST_F(TagCommandTest, ShowFailuresAndUsage) {
+TEST_F(TagCommandTest, ShowWithoutTagsUnsupportedVersionsAndFailures) {
+    Id3v2Tag v22;
+    v22.major = 2;
+    v22.frames = {TextFrame("TT2", "x")};
+    Id3v2Tag v24;
+    v24.major = 4;
+    v24.frames = {TextFrame("TDRC", "2024")};
+    const struct {
+        Bytes file;
+        std::vector<std::string> wanted;
+        const char* err;
+    } cases[] = {
+        {audio, {"\"id3v2Size\":0,\"v1\":null,\"v2\":null,\"v2Unsupported\":false}"}, ""},
+        {v22.Build() + audio,
+         {"\"v2\":null,\"v2Unsupported\":true}"},
+         "エラー: ID3v2.2には対応していません\n"},
+        {v24.Build() + audio, {"\"version\":4,", "\"year\":\"2024\"", "\"genre\":null"}, ""},
+    };
+    for (const auto& c : cases) {
+        dir.Write("song.mp3", c.file);
+        EXPECT_EQ(Tag({"show", "song.mp3"}), 0);
+        for (const std::string& w : c.wanted) EXPECT_NE(out_.find(w), std::string::npos) << out_;
+        EXPECT_EQ(err_, c.err);
+    }
     EXPECT_EQ(Tag({"show", "missing.mp3"}), 1);
     EXPECT_NE(out_.find("\"result\":1"), std::string::npos);
     EXPECT_EQ(err_, "エラー: ID3タグを読み込めませんでした\n");
-    EXPECT_EQ(Tag({"show"}), 2);
-    EXPECT_EQ(Tag({"show", "a", "b"}), 2);
-    EXPECT_EQ(Tag({}), 2);
-    EXPECT_EQ(Tag({"frob"}), 2);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"show"}, {"show", "a", "b"}, {}, {"frob"}}) {
+        EXPECT_EQ(Tag(args), 2);
+    }
 }
 
 TEST_F(TagCommandTest, SetWithNothingGivenLeavesTheFileAlone) {
@@ -185,22 +183,15 @@ TEST_F(TagCommandTest, HasBoxes) {
     EXPECT_EQ(Read("song.mp3"), audio);
 }
 
-TEST_F(TagCommandTest, NameTemplateRenames) {
+// The rename rules are the editor's; here only that a refused rename exits 1.
+TEST_F(TagCommandTest, NameTemplateRenamesAndRefusalsExit1) {
     dir.Write("song.mp3", V2().Build() + audio + V1("V1 title"));
     EXPECT_EQ(Tag({"set", "song.mp3", "--name", "%1tr2 %2ti"}), 0);
-    EXPECT_EQ(err_, "確認: ファイル名を変更しますか？\n完了: ファイル名を編集しました\n");
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "05 Hello.mp3"));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "song.mp3"));
-
-    // An existing file is never replaced; a forbidden character is refused. Both exit 1.
     dir.Write("taken.mp3", "keep me");
     EXPECT_EQ(Tag({"set", "05 Hello.mp3", "--name", "taken"}), 1);
-    EXPECT_EQ(err_, "確認: ファイル名を変更しますか？\nエラー: ファイル名を編集できませんでした\n");
     EXPECT_EQ(Read("taken.mp3"), "keep me");
     EXPECT_EQ(Tag({"set", "05 Hello.mp3", "--name", "a?b"}), 1);
-    EXPECT_EQ(err_,
-              "確認: ファイル名を変更しますか？\n"
-              "エラー: ファイル名に以下の文字は使えません\\n \\ / : * ? \" < > |\n");
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "05 Hello.mp3"));
 }
 
@@ -276,12 +267,6 @@ TEST_F(TagCommandTest, Id3v1CutsAtCharacterBoundaries) {
     }
 }
 
-}  // namespace
-}  // namespace sorrelbox
-
-namespace sorrelbox {
-namespace {
-
 // In code page CP932 the texts are Shift-JIS in the file and UTF-8 in the JSON and on the
 // command line; a UTF-16 frame is shown converted and rewritten as UTF-16.
 TEST_F(TagCommandTest, ShiftJisAndUtf16InCodePage932) {
@@ -305,12 +290,6 @@ TEST_F(TagCommandTest, ShiftJisAndUtf16InCodePage932) {
     EXPECT_NE(out_.find("\"title\":\"うえ\",\"artist\":\"ユニコード\""), std::string::npos) << out_;
 }
 
-}  // namespace
-}  // namespace sorrelbox
-
-namespace sorrelbox {
-namespace {
-
 TEST_F(TagCommandTest, SetRefusesFilesTheListWouldNotTake) {
     dir.Write("notes.mp3", std::string(3000, 'x'));
     EXPECT_EQ(Tag({"set", "notes.mp3", "--v1", "title=x"}), 1);
@@ -320,30 +299,6 @@ TEST_F(TagCommandTest, SetRefusesFilesTheListWouldNotTake) {
     // Showing is harmless and still reads what tags there are.
     EXPECT_EQ(Tag({"show", "notes.mp3"}), 0);
     EXPECT_NE(out_.find("\"result\":2"), std::string::npos) << out_;
-}
-
-}  // namespace
-}  // namespace sorrelbox
-
-namespace sorrelbox {
-namespace {
-
-// A frame whose ID is not four of A-Z and 0-9 is stepped over by its size: the frames behind
-// it are read, and an edit of one of them is written, not silently dropped.
-TEST_F(TagCommandTest, FrameWithAnOddIdIsSteppedOver) {
-    Id3v2Tag tag;
-    tag.frames = {TextFrame("Xyz1", "odd"), TextFrame("TIT2", "Title"),
-                  test::RawFrame("COMM", test::CommBody(1, "eng", "", test::Utf16Le("old")))};
-    tag.padding = 16;
-    dir.Write("song.mp3", tag.Build() + audio);
-    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
-    EXPECT_NE(out_.find("\"title\":\"Title\""), std::string::npos) << out_;
-    EXPECT_NE(out_.find("\"comment\":\"old\""), std::string::npos) << out_;
-    ASSERT_EQ(Tag({"set", "song.mp3", "--v2", "comment=typed"}), 0);
-    EXPECT_EQ(err_, "完了: ID3v2タグを編集しました\n");
-    ASSERT_EQ(Tag({"show", "song.mp3"}), 0);
-    EXPECT_NE(out_.find("\"comment\":\"typed\""), std::string::npos) << out_;
-    EXPECT_NE(Read("song.mp3").find("Xyz1"), Bytes::npos);
 }
 
 // In the UTF-8 code page other programs read what `tag set` writes exactly as typed, and we

@@ -6,14 +6,14 @@
 
 #include "analysis/Id3Reader.h"
 #include "analysis/SongTable.h"
+#include "editor/ContinuousEdit.h"
+#include "editor/TagUpdate.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
-#include "editor/ContinuousEdit.h"
 #include "tagwrite/RenameSong.h"
 #include "tagwrite/TagConversion.h"
-#include "editor/TagUpdate.h"
 
 // List mode over real files: the walk forwards and back, the damage check, skipped songs and
 // automatic track numbers written by the update.
@@ -145,6 +145,8 @@ TEST_F(ContinuousEditTest, AMissingSongGoingForwardsEndsAtTheDamageCheck) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{unreadable, damaged}));
     EXPECT_EQ(prompts.messages.back().icon, MessageIcon::Information);
     EXPECT_EQ(editor->songNumber, 2);
+    // Opened on the missing song, list mode goes on to the same check instead of closing.
+    EXPECT_EQ(StartEditing(*Open(2), walk), WalkResult::Damaged);
 }
 
 TEST_F(ContinuousEditTest, LeavingASongWithoutAudioIsReportedAsDamage) {

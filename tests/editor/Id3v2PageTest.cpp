@@ -3,8 +3,8 @@
 #include <string>
 
 #include "analysis/Id3Reader.h"
-#include "platform/CodePage.h"
 #include "editor/Id3v2Page.h"
+#include "platform/CodePage.h"
 
 // The ID3v2 page model: recording frames, holds, UTF-16 locks, and CollectId3v2's mask and
 // running tag length.
@@ -118,11 +118,24 @@ TEST(Id3v2PageTest, HoldsAndAutoTrack) {
     EXPECT_EQ(page.values.genreLine, -1);
 }
 
+// What the user types: a text into a field, or a genre line.
+struct Typed {
+    V2Field field = V2Field::Title;
+    const char* text = nullptr;
+    int genreLine = -2;
+};
+Typed Type(V2Field field, const char* text) {
+    return {field, text};
+}
+Typed Pick(int line) {
+    return {V2Field::Genre, nullptr, line};
+}
+
 struct CollectCase {
     const char* name;
     std::vector<Id3v2FrameRead> frames;
     std::uint32_t totalSize;  // 0: the file has no tag
-    void (*type)(Id3v2Page&);
+    Typed typed;
     std::uint8_t kuuran;
     std::uint16_t wantMask;
     std::uint32_t wantTotal;
@@ -131,105 +144,31 @@ struct CollectCase {
 
 TEST(Id3v2PageTest, CollectWorkedExamples) {
     ScopedCodePage utf8(kUtf8);
+    using enum V2Field;
     const CollectCase cases[] = {
-        {"no tag, title of 3 bytes",
-         {},
-         0,
-         [](Id3v2Page& p) { p.values[V2Field::Title] = "abc"; },
-         0,
-         1,
-         3,
-         ""},
-        {"no tag, nothing typed", {}, 0, [](Id3v2Page&) {}, 1, 0, 0, ""},
-        {"line 0 on (17) empties the genre",
-         {Frame(V2Field::Genre, "(17)")},
-         100,
-         [](Id3v2Page& p) { p.values.genreLine = 0; },
-         0,
-         16,
-         96,
-         ""},
-        {"genre picked on a tag without TCON",
-         {},
-         100,
-         [](Id3v2Page& p) { p.values.genreLine = 83; },
-         0,
-         16,
-         100 + 4 + 11,
-         "(17)"},
-        {"comment typed on a tag without COMM",
-         {},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Comment] = "hello"; },
-         0,
-         32,
-         100 + 15 + 5,
-         ""},
-        {"URL typed on a tag without WXXX",
-         {},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Url] = "http://x"; },
-         0,
-         1024,
-         100 + 12 + 8,
-         ""},
-        {"plain title shortened",
-         {Frame(V2Field::Title, "Hello")},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Title] = "Hi"; },
-         0,
-         1,
-         97,
-         ""},
-        {"UTF-16 title grows 2 bytes a character",
-         {Frame(V2Field::Title, "Word", 1, 11)},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Title] = "Words!"; },
-         0,
-         1,
-         104,
-         ""},
-        {"UTF-16 frame with only its encoding byte",
-         {Frame(V2Field::Album, "", 1, 1)},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Album] = "abc"; },
-         0,
-         4,
-         108,
-         ""},
-        {"new composer frame",
-         {Frame(V2Field::Title, "T")},
-         100,
-         [](Id3v2Page& p) { p.values[V2Field::Composer] = "Bach"; },
-         0,
-         128,
-         115,
-         ""},
+        {"no tag, title of 3 bytes", {}, 0, Type(Title, "abc"), 0, 1, 3, ""},
+        {"no tag, nothing typed", {}, 0, {}, 1, 0, 0, ""},
+        {"line 0 on (17) empties", {Frame(Genre, "(17)")}, 100, Pick(0), 0, 16, 96, ""},
+        {"genre picked, no TCON", {}, 100, Pick(83), 0, 16, 100 + 4 + 11, "(17)"},
+        {"comment, no COMM", {}, 100, Type(Comment, "hello"), 0, 32, 100 + 15 + 5, ""},
+        {"URL, no WXXX", {}, 100, Type(Url, "http://x"), 0, 1024, 100 + 12 + 8, ""},
+        {"plain title shortened", {Frame(Title, "Hello")}, 100, Type(Title, "Hi"), 0, 1, 97, ""},
+        // UTF-16 grows 2 bytes a character.
+        {"UTF-16 title", {Frame(Title, "Word", 1, 11)}, 100, Type(Title, "Words!"), 0, 1, 104, ""},
+        {"UTF-16 encoding only", {Frame(Album, "", 1, 1)}, 100, Type(Album, "abc"), 0, 4, 108, ""},
+        {"new composer", {Frame(Title, "T")}, 100, Type(Composer, "Bach"), 0, 128, 115, ""},
         // No TCON and the empty choice: no new empty frame, even when the empty choice's code
         // (255 with kuuran) differs from the "none" code.
-        {"no TCON, empty choice, kuuran",
-         {},
-         100,
-         [](Id3v2Page& p) { p.values.genreLine = 0; },
-         1,
-         0,
-         100,
-         ""},
+        {"no TCON, empty choice, kuuran", {}, 100, Pick(0), 1, 0, 100, ""},
         // A code the box cannot show stays unless a line is picked.
-        {"(100) kept", {Frame(V2Field::Genre, "(100)")}, 100, [](Id3v2Page&) {}, 0, 0, 100, ""},
-        {"a name the table lacks kept with kuuran",
-         {Frame(V2Field::Genre, "Kayokyoku")},
-         100,
-         [](Id3v2Page&) {},
-         1,
-         0,
-         100,
-         ""},
+        {"(100) kept", {Frame(Genre, "(100)")}, 100, {}, 0, 0, 100, ""},
+        {"unknown name, kuuran", {Frame(Genre, "Kayokyoku")}, 100, {}, 1, 0, 100, ""},
     };
     for (const CollectCase& c : cases) {
         const GenreList genres = Genres(c.kuuran);
         Id3v2Page page = Loaded(c.frames, c.totalSize, genres);
-        c.type(page);
+        if (c.typed.text) page.values[c.typed.field] = c.typed.text;
+        if (c.typed.genreLine != -2) page.values.genreLine = c.typed.genreLine;
         EXPECT_EQ(page.CollectId3v2(genres), c.wantMask) << c.name;
         EXPECT_EQ(page.record.tagTotalSize, c.wantTotal) << c.name;
         EXPECT_EQ(page.record.genreText, c.wantGenreText) << c.name;

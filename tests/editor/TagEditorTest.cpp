@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "editor/TagEditor.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/TempDir.h"
-#include "editor/TagEditor.h"
 
 // The editor's buttons that move text between fields, add artists and release holds.
 
@@ -106,6 +106,10 @@ TEST(TagEditorTest, ReleaseAllHoldsKeepsTheOtherBoxes) {
     EXPECT_FALSE(editor.v2.holds[V2Field::Url]);
     EXPECT_TRUE(editor.autoTrack);
     EXPECT_TRUE(editor.keepName);
+    EXPECT_EQ(editor.focusCode, 0);
+    editor.focusCode = 3;
+    editor.ShowPage(1);  // choosing a tab forgets the focus too
+    EXPECT_EQ(editor.currentPage, 2);
     EXPECT_EQ(editor.focusCode, 0);
 }
 

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "analysis/SongTable.h"
+#include "editor/TagEditor.h"
+#include "editor/TagUpdate.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/RenameSong.h"
-#include "editor/TagEditor.h"
-#include "editor/TagUpdate.h"
 
 // The editor's load and update over real files: reading into the pages, the three steps in
 // their order with their questions, round trips, renaming and the decisions about genres.
@@ -92,27 +92,19 @@ class TagUpdateTest : public ::testing::Test {
     const Bytes audio = test::CbrFile(4000);
 };
 
-TEST_F(TagUpdateTest, LoadFillsBothPages) {
-    auto editor = Open(V2Tag().Build() + audio + V1Tag("V1 title"));
-    ASSERT_TRUE(editor);
-    EXPECT_TRUE(editor->hasId3v1);
-    EXPECT_TRUE(editor->hasId3v2);
-    EXPECT_FALSE(editor->isId3v22);
-    EXPECT_EQ(editor->v2.values[V2Field::Title], "Hello");
-    EXPECT_EQ(editor->v2.values[V2Field::Artist], "Band");
-    EXPECT_EQ(editor->genres.CodeAt(editor->v2.values.genreLine), 17);
-    EXPECT_EQ(editor->v1.values.title, "V1 title");
-    EXPECT_EQ(editor->v1.values.track, 5);
-    EXPECT_EQ(editor->fileNameText, "song");
-    EXPECT_EQ(editor->pathText, path);
-    EXPECT_EQ(editor->currentPage, 1);
-}
-
-TEST_F(TagUpdateTest, NothingChangedWritesNothing) {
+TEST_F(TagUpdateTest, LoadFillsBothPagesAndNothingChangedWritesNothing) {
     for (const std::uint8_t major : {3, 4}) {
         const Bytes before = V2Tag(major).Build() + audio + V1Tag("V1 title");
         auto editor = Open(before);
         ASSERT_TRUE(editor);
+        EXPECT_TRUE(editor->hasId3v1 && editor->hasId3v2 && !editor->isId3v22);
+        EXPECT_EQ(editor->v2.values[V2Field::Title], "Hello");
+        EXPECT_EQ(editor->genres.CodeAt(editor->v2.values.genreLine), 17);
+        EXPECT_EQ(editor->v1.values.title, "V1 title");
+        EXPECT_EQ(editor->v1.values.track, 5);
+        EXPECT_EQ(editor->fileNameText, "song");
+        EXPECT_EQ(editor->pathText, path);
+        EXPECT_EQ(editor->currentPage, 1);
         const UpdateOutcome outcome = Update(*editor);
         EXPECT_EQ(outcome.id3v2, StepOutcome::None);
         EXPECT_EQ(outcome.id3v1, StepOutcome::None);
@@ -171,10 +163,6 @@ TEST_F(TagUpdateTest, FileWithoutTagsGetsBoth) {
     EXPECT_EQ(outcome.id3v1, StepOutcome::Done);
     const Bytes after = test::ReadAll(path);
     ASSERT_EQ(after.size(), 150 + audio.size() + 128);
-    EXPECT_EQ(after.substr(0, 10), Bytes("ID3\x03\x00\x00\x00\x00\x01\x0C", 10));  // size 140
-    EXPECT_EQ(after.substr(10, 14), Bytes("TIT2\x00\x00\x00\x04\x00\x00\x00"
-                                          "abc",
-                                          14));
     EXPECT_EQ(after.substr(150, audio.size()), audio);
     EXPECT_EQ(after.substr(after.size() - 128, 3), "TAG");
     EXPECT_EQ(static_cast<std::uint8_t>(after.back()), 247);  // the empty genre
@@ -217,34 +205,26 @@ TEST_F(TagUpdateTest, Version22IsRefusedButTheRestGoesOn) {
     Id3v2Tag tag;
     tag.major = 2;
     tag.frames = {TextFrame("TT2", "Old")};
-    auto editor = Open(tag.Build() + audio + V1Tag("V1 title"));
-    ASSERT_TRUE(editor);
-    EXPECT_TRUE(editor->isId3v22);
-    EXPECT_FALSE(editor->hasId3v2);
-    editor->v1.values.title = "New";
-    editor->fileNameText = "renamed";
-    const UpdateOutcome outcome = Update(*editor);
+    path = dir.Write("song.mp3", tag.Build() + audio + V1Tag("V1 title"));
+    table.ScanMpegFile(path, ScanMode::Quiet);
+    TagEditor editor(EditorMode::Single, path);
+    ASSERT_TRUE(editor.LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
+    EXPECT_EQ(prompts.messages, std::vector<Message>{Refusal("ID3v2.2には対応していません")});
+    EXPECT_TRUE(editor.isId3v22);
+    EXPECT_FALSE(editor.hasId3v2);
+    prompts.messages.clear();
+    editor.v1.values.title = "New";
+    editor.fileNameText = "renamed";
+    const UpdateOutcome outcome = Update(editor);
     EXPECT_EQ(outcome.id3v2, StepOutcome::Refused);
     EXPECT_EQ(outcome.id3v1, StepOutcome::Done);
     EXPECT_EQ(outcome.rename, StepOutcome::Done);
     EXPECT_EQ(prompts.messages[0], Refusal("ID3v2.2は編集できません"));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "renamed.mp3"));
-}
 
-TEST_F(TagUpdateTest, ReadingMessageForVersion22) {
-    Id3v2Tag tag;
-    tag.major = 2;
-    tag.frames = {TextFrame("TT2", "Old")};
-    path = dir.Write("song.mp3", tag.Build() + audio);
-    table.ScanMpegFile(path, ScanMode::Quiet);
-    TagEditor editor(EditorMode::Single, path);
-    ASSERT_TRUE(editor.LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Refusal("ID3v2.2には対応していません")});
-}
-
-TEST_F(TagUpdateTest, UnreadableFileFailsToLoad) {
-    TagEditor editor(EditorMode::Single, dir.File("missing.mp3"));
-    EXPECT_FALSE(editor.LoadSong(0, prompts, PathStyle::Posix));
+    prompts.messages.clear();
+    TagEditor missing(EditorMode::Single, dir.File("missing.mp3"));
+    EXPECT_FALSE(missing.LoadSong(0, prompts, PathStyle::Posix));
     EXPECT_EQ(prompts.messages, std::vector<Message>{Failure("ID3タグを読み込めませんでした")});
 }
 
@@ -323,59 +303,36 @@ TEST_F(TagUpdateTest, RenameFromTemplate) {
 
 TEST_F(TagUpdateTest, RenameRefusalsLoseNothing) {
     const Bytes song = V2Tag().Build() + audio;
-    struct Case {
-        const char* name;
+    const Message ask = Ask("ファイル名を変更しますか？");
+    dir.Write("taken.mp3", "other file");
+    const struct {
         const char* field;
+        std::vector<MessageAnswer> answers;
         std::vector<Message> messages;
         StepOutcome outcome;
-    };
-    dir.Write("taken.mp3", "other file");
-    const Case cases[] = {
-        {"same name", "song", {}, StepOutcome::None},
-        {"empty expansion", "%2al", {}, StepOutcome::None},
-        {"target exists",
-         "taken",
-         {Ask("ファイル名を変更しますか？"), Failure("ファイル名を編集できませんでした")},
-         StepOutcome::Failed},
-        {"forbidden character",
-         "a?b",
-         {Ask("ファイル名を変更しますか？"),
-          Failure("ファイル名に以下の文字は使えません\n \\ / : * ? \" < > |")},
+    } cases[] = {
+        {"song", {}, {}, StepOutcome::None},  // the same name
+        {"%2al", {}, {}, StepOutcome::None},  // an empty expansion
+        {"other", {MessageAnswer::Cancel}, {ask}, StepOutcome::Cancelled},
+        {"taken", {}, {ask, Failure("ファイル名を編集できませんでした")}, StepOutcome::Failed},
+        {"a?b",
+         {},
+         {ask, Failure("ファイル名に以下の文字は使えません\n \\ / : * ? \" < > |")},
          StepOutcome::Refused},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
         auto editor = Open(song);
         ASSERT_TRUE(editor);
         editor->fileNameText = c.field;
-        EXPECT_EQ(Update(*editor).rename, c.outcome) << c.name;
-        EXPECT_EQ(prompts.messages, c.messages) << c.name;
-        EXPECT_EQ(editor->songPath, path) << c.name;
-        EXPECT_EQ(test::ReadAll(path), song) << c.name;
+        prompts.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(Update(*editor).rename, c.outcome);
+        EXPECT_EQ(prompts.messages, c.messages);
+        EXPECT_EQ(editor->songPath, path);
+        EXPECT_EQ(test::ReadAll(path), song);
         EXPECT_EQ(test::ReadAll(dir.File("taken.mp3")), "other file");
         prompts.messages.clear();
     }
-}
-
-TEST_F(TagUpdateTest, RenameCancelled) {
-    auto editor = Open(V2Tag().Build() + audio);
-    ASSERT_TRUE(editor);
-    editor->fileNameText = "other";
-    prompts.answers = {MessageAnswer::Cancel};
-    EXPECT_EQ(Update(*editor).rename, StepOutcome::Cancelled);
-    EXPECT_TRUE(std::filesystem::exists(path));
-}
-
-TEST_F(TagUpdateTest, ListModeCountsTracks) {
-    auto editor = Open(V2Tag().Build() + audio);
-    ASSERT_TRUE(editor);
-    editor->mode = EditorMode::List;
-    editor->songNumber = 1;
-    editor->autoTrack = true;
-    editor->trackCounter = 254;
-    Update(*editor);
-    EXPECT_EQ(editor->trackCounter, 255);
-    Update(*editor);
-    EXPECT_EQ(editor->trackCounter, 255);
 }
 
 TEST_F(TagUpdateTest, KeepNameAndPages) {
@@ -389,6 +346,10 @@ TEST_F(TagUpdateTest, KeepNameAndPages) {
     EXPECT_EQ(editor->currentPage, 2);
     editor->firstPage = 5;  // a hand-edited setting: the page stays as it was
     editor->currentPage = 1;
+    ASSERT_TRUE(editor->LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
+    EXPECT_EQ(editor->currentPage, 1);
+    editor->firstPage = 0;
+    editor->currentPage = 2;
     ASSERT_TRUE(editor->LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
     EXPECT_EQ(editor->currentPage, 1);
     editor->ClearFileName();

@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/CodePage.h"
@@ -46,20 +47,6 @@ Message Error(std::string_view text) {
     return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
 }
 
-TEST(Id3v1ImageTest, BytesLayout) {
-    const std::string bytes = ImageString(SampleImage());
-    ASSERT_EQ(bytes.size(), 128u);
-    EXPECT_EQ(bytes.substr(0, 3), "TAG");
-    EXPECT_EQ(bytes.substr(3, 30), std::string(30, 'T'));
-    EXPECT_EQ(bytes.substr(33, 30), std::string(30, 'A'));
-    EXPECT_EQ(bytes.substr(63, 30), std::string(30, 'L'));
-    EXPECT_EQ(bytes.substr(93, 4), "1999");
-    EXPECT_EQ(bytes.substr(97, 28), std::string(28, ' '));
-    EXPECT_EQ(bytes[125], '\0');
-    EXPECT_EQ(bytes[126], '\x07');
-    EXPECT_EQ(bytes[127], '\x11');
-}
-
 class Id3v1WriterTest : public ::testing::Test {
   protected:
     test::TempDir dir;
@@ -72,39 +59,32 @@ class Id3v1WriterTest : public ::testing::Test {
     }
 };
 
-TEST_F(Id3v1WriterTest, OverwritesAnExistingTag) {
-    const std::string path = dir.Write("song.mp3", Tagged());
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 0, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを編集しました")});
-}
-
-TEST_F(Id3v1WriterTest, AppendsBehindTheAudio) {
-    const std::string path = dir.Write("song.mp3", audio);
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), audio + ImageString(SampleImage()));
-    EXPECT_TRUE(prompts.messages.empty());  // kanryoumes
-}
-
-TEST_F(Id3v1WriterTest, ShortFileGetsATagAppended) {
-    const std::string path = dir.Write("tiny.mp3", "TAGxyz");
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), false, 1, prompts), Id3v1WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), "TAGxyz" + ImageString(SampleImage()));
-}
-
-TEST_F(Id3v1WriterTest, RemovalCutsExactlyTheTag) {
-    const std::string path = dir.Write("song.mp3", Tagged());
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 0, prompts), Id3v1WriteResult::Removed);
-    EXPECT_EQ(test::ReadAll(path), audio);
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Done("ID3v1タグを削除しました")});
-}
-
-// A file that lost its tag since it was read keeps every audio byte.
-TEST_F(Id3v1WriterTest, RemovalWithoutTagCutsNothing) {
-    const std::string path = dir.Write("song.mp3", audio);
-    EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), true, 1, prompts), Id3v1WriteResult::Failed);
-    EXPECT_EQ(test::ReadAll(path), audio);
-    EXPECT_EQ(prompts.messages, std::vector<Message>{Error("ID3v1タグを削除できませんでした")});
+// Overwrite, append (even behind a file too short to hold a tag), removal of exactly the tag;
+// a file that lost its tag since it was read keeps every audio byte.
+TEST_F(Id3v1WriterTest, WritesAppendsAndRemoves) {
+    const std::string image = ImageString(SampleImage());
+    const struct {
+        std::string before;
+        bool remove;
+        std::uint8_t kanryoumes;
+        Id3v1WriteResult result;
+        std::string after;
+        std::optional<Message> message;
+    } cases[] = {
+        {Tagged(), false, 0, Id3v1WriteResult::Written, audio + image,
+         Done("ID3v1タグを編集しました")},
+        {audio, false, 1, Id3v1WriteResult::Written, audio + image, std::nullopt},
+        {"TAGxyz", false, 1, Id3v1WriteResult::Written, "TAGxyz" + image, std::nullopt},
+        {Tagged(), true, 0, Id3v1WriteResult::Removed, audio, Done("ID3v1タグを削除しました")},
+        {audio, true, 1, Id3v1WriteResult::Failed, audio, Error("ID3v1タグを削除できませんでした")},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrompts p;
+        const std::string path = dir.Write("song.mp3", c.before);
+        EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), c.remove, c.kanryoumes, p), c.result);
+        EXPECT_EQ(test::ReadAll(path), c.after);
+        EXPECT_EQ(p.messages, c.message ? std::vector{*c.message} : std::vector<Message>{});
+    }
 }
 
 TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
@@ -120,12 +100,6 @@ TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));  // never created
 }
-
-}  // namespace
-}  // namespace sorrelbox
-
-namespace sorrelbox {
-namespace {
 
 // A write that the system cuts short (here: a file-size limit 50 bytes above the file)
 // leaves the file as it was, not with part of a tag behind the audio.

@@ -22,6 +22,7 @@ using test::Bytes;
 using test::Id3v2Tag;
 using test::TextFrame;
 using Message = ScriptedPrompts::Message;
+using namespace std::string_literals;
 
 const std::string kAudio = test::CbrFile(5000);
 
@@ -43,6 +44,16 @@ class Id3v2WriteFileTest : public ::testing::Test {
     WriterEnv env{
         .backup = 0, .kanryoumes = 0, .backupPath = dir.File("backup.mp3"), .prompts = prompts};
 
+    // Writes value into the field (all of mask) of the song at path; true when refused.
+    bool Write(const std::string& path, std::size_t oldTagLength, std::uint16_t mask = kFieldTitle,
+               const std::string& value = "New") {
+        Id3v2Edit edit = EditOf(path, static_cast<std::uint32_t>(oldTagLength));
+        edit.values[0] = value;
+        lastMask = mask;
+        return WriteId3v2Tag(edit, lastMask, env);
+    }
+    std::uint16_t lastMask = 0;
+
     Id3v2Edit EditOf(const std::string& path, std::uint32_t oldTagLength) {
         Id3v2Edit edit;
         edit.songPath = path;
@@ -61,11 +72,8 @@ Bytes SampleTag() {
 TEST_F(Id3v2WriteFileTest, NewTagGoesInFrontOfTheAudio) {
     const test::Id3v1Tag v1 = test::Id3v1WithTitle("v1");
     const std::string path = dir.Write("a.mp3", kAudio + v1.Build());
-    Id3v2Edit edit = EditOf(path, 0);
-    edit.values[0] = "abc";
-    std::uint16_t mask = kFieldTitle;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
-    EXPECT_EQ(mask, 0);
+    EXPECT_FALSE(Write(path, 0, kFieldTitle, "abc"));
+    EXPECT_EQ(lastMask, 0);
     const std::string after = test::ReadAll(path);
     ASSERT_EQ(after.size(), 150 + kAudio.size() + 128);
     EXPECT_EQ(after.substr(0, 10), Bytes("ID3\x03\0\0\0\0\x01\x0C", 10));
@@ -79,41 +87,32 @@ TEST_F(Id3v2WriteFileTest, RemovalKeepsAudioAndId3v1) {
     const Bytes tag = SampleTag();
     const Bytes rest = kAudio + test::Id3v1WithTitle("v1").Build();
     const std::string path = dir.Write("a.mp3", tag + rest);
-    std::uint16_t mask = kRemoveId3v2Tag;
-    EXPECT_FALSE(WriteId3v2Tag(EditOf(path, static_cast<std::uint32_t>(tag.size())), mask, env));
+    EXPECT_FALSE(Write(path, tag.size(), kRemoveId3v2Tag));
     EXPECT_EQ(test::ReadAll(path), rest);  // shrinks by exactly the tag's whole length
     EXPECT_EQ(prompts.messages, std::vector{Done("ID3v2タグを削除しました")});
 }
 
 TEST_F(Id3v2WriteFileTest, CompletionMessagesFollowKanryoumes) {
     for (std::uint8_t kanryoumes : {0, 1, 2}) {
-        ScriptedPrompts quiet;
-        const std::string path = dir.Write("a.mp3", SampleTag() + kAudio);
-        Id3v2Edit edit = EditOf(path, static_cast<std::uint32_t>(SampleTag().size()));
-        WriterEnv e{.backup = 0, .kanryoumes = kanryoumes, .backupPath = "", .prompts = quiet};
-        std::uint16_t mask = kFieldAlbum;
-        EXPECT_FALSE(WriteId3v2Tag(edit, mask, e));
-        EXPECT_EQ(quiet.messages.size(), kanryoumes == 0 ? 1u : 0u);
+        prompts.messages.clear();
+        env.kanryoumes = kanryoumes;
+        EXPECT_FALSE(
+            Write(dir.Write("a.mp3", SampleTag() + kAudio), SampleTag().size(), kFieldAlbum));
+        EXPECT_EQ(prompts.messages.size(), kanryoumes == 0 ? 1u : 0u);
     }
 }
 
 TEST_F(Id3v2WriteFileTest, BackupHoldsTheSongAsItWas) {
     const Bytes before = SampleTag() + kAudio;
-    const std::string path = dir.Write("a.mp3", before);
-    dir.Write("backup.mp3", "an older backup, longer than nothing");
-    Id3v2Edit edit = EditOf(path, static_cast<std::uint32_t>(SampleTag().size()));
-    edit.values[0] = "New";
     for (std::uint8_t backup : {0, 1}) {
-        std::filesystem::remove(dir.File("backup.mp3"));
+        // An older backup is replaced.
+        if (backup == 1) dir.Write("backup.mp3", "an older backup");
         env.backup = backup;
-        dir.Write("a.mp3", before);
-        std::uint16_t mask = kFieldTitle;
-        EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+        const std::string path = dir.Write("a.mp3", before);
+        EXPECT_FALSE(Write(path, SampleTag().size()));
         EXPECT_NE(test::ReadAll(path), before);
         EXPECT_EQ(std::filesystem::exists(dir.File("backup.mp3")), backup == 1);
-        if (backup == 1) {
-            EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
-        }
+        if (backup == 1) EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
     }
 }
 
@@ -121,10 +120,7 @@ TEST_F(Id3v2WriteFileTest, FailedBackupIsToldAndTheWriteGoesOn) {
     const std::string path = dir.Write("a.mp3", SampleTag() + kAudio);
     env.backup = 1;
     env.backupPath = dir.File("no such folder/backup.mp3");
-    Id3v2Edit edit = EditOf(path, static_cast<std::uint32_t>(SampleTag().size()));
-    edit.values[0] = "New";
-    std::uint16_t mask = kFieldTitle;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_FALSE(Write(path, SampleTag().size()));
     EXPECT_EQ(prompts.messages, (std::vector{Error("バックアップファイルの保存に失敗しました"),
                                              Done("ID3v2タグを編集しました")}));
     EXPECT_NE(test::ReadAll(path).find("New"), std::string::npos);
@@ -189,10 +185,7 @@ TEST_F(Id3v2WriteFileTest, PermissionsAndLinksSurvive) {
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     const std::string link = dir.File("link.mp3");
     std::filesystem::create_symlink(path, link);
-    Id3v2Edit edit = EditOf(link, static_cast<std::uint32_t>(SampleTag().size()));
-    edit.values[0] = "New";
-    std::uint16_t mask = kFieldTitle;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_FALSE(Write(link, SampleTag().size()));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_NE(test::ReadAll(path).find("New"), std::string::npos);
     struct stat st {};
@@ -225,10 +218,7 @@ TEST_F(Id3v2WriteFileTest, FooterIsRewrittenToMatch) {
     const Bytes oldTag = tag.Build();
     const Bytes footer = "3DI" + oldTag.substr(3, 7);
     const std::string path = dir.Write("a.mp3", oldTag + footer + kAudio);
-    Id3v2Edit edit = EditOf(path, static_cast<std::uint32_t>(oldTag.size()));
-    edit.values[0] = "longer";
-    std::uint16_t mask = kFieldTitle;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_FALSE(Write(path, oldTag.size(), kFieldTitle, "longer"));
     const std::string after = test::ReadAll(path);
     const std::size_t newTag = oldTag.size() + 5;
     ASSERT_EQ(after.size(), newTag + 10 + kAudio.size());
@@ -236,23 +226,17 @@ TEST_F(Id3v2WriteFileTest, FooterIsRewrittenToMatch) {
     EXPECT_EQ(after.substr(newTag + 10), kAudio);
 
     // Removing the tag takes its footer with it.
-    edit = EditOf(path, static_cast<std::uint32_t>(newTag));
-    mask = kRemoveId3v2Tag;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_FALSE(Write(path, newTag, kRemoveId3v2Tag));
     EXPECT_EQ(test::ReadAll(path), kAudio);
 }
 
 TEST_F(Id3v2WriteFileTest, BareHeaderTakesTheNewFrames) {
-    const std::string path = dir.Write("a.mp3", Bytes("ID3\x04\0\0\0\0\0\0", 10) + kAudio);
-    Id3v2Edit edit = EditOf(path, 0);  // the scan counts a tag of size 0 as none
-    edit.values[0] = "abc";
-    std::uint16_t mask = kFieldTitle;
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
-    EXPECT_EQ(test::ReadAll(path), Bytes("ID3\x04\0\0\0\0\0\x0E", 10) + "TIT2" +
-                                       Bytes("\0\0\0\x04\0\0\x03"
-                                             "abc",
-                                             10) +
-                                       kAudio);
+    const std::string path = dir.Write("a.mp3", "ID3\x04\0\0\0\0\0\0"s + kAudio);
+    EXPECT_FALSE(Write(path, 0, kFieldTitle, "abc"));  // the scan counts a tag of size 0 as none
+    EXPECT_EQ(test::ReadAll(path),
+              "ID3\x04\0\0\0\0\0\x0ETIT2\0\0\0\x04\0\0\x03"
+              "abc"s +
+                  kAudio);
 }
 
 // Without a temporary file (the folder takes no new entries), the song is rewritten in place.
@@ -282,9 +266,7 @@ TEST_F(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
     EXPECT_EQ(after.substr(after.size() - kAudio.size()), kAudio);
     EXPECT_NE(after.find("TCOM"), std::string::npos);
 
-    mask = kRemoveId3v2Tag;
-    edit.oldTagLength = static_cast<std::uint32_t>(after.size() - kAudio.size());
-    EXPECT_FALSE(WriteId3v2Tag(edit, mask, env));
+    EXPECT_FALSE(Write(path, after.size() - kAudio.size(), kRemoveId3v2Tag));
     EXPECT_EQ(test::ReadAll(path), kAudio);
 }
 

@@ -60,6 +60,7 @@ TEST(ListOrderTest, FixedOrderCases) {
             const std::string b = cp.FromUtf8(c.b);
             EXPECT_TRUE(ListOrderLess(a, b, cp)) << c.a << " < " << c.b << " in " << cp.name();
             EXPECT_FALSE(ListOrderLess(b, a, cp)) << c.b << " !< " << c.a;
+            EXPECT_FALSE(ListOrderLess(a, a, cp)) << c.a;
         }
     }
 }
