@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/RecordingMediaDevice.h"
+#include "support/RecordingMediaDevice.h"
 #include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"

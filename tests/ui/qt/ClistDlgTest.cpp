@@ -26,7 +26,7 @@
 #include <utility>
 
 #include "platform/CodePage.h"
-#include "platform/RecordingMediaDevice.h"
+#include "support/RecordingMediaDevice.h"
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
 #include "support/Mp3Builder.h"

@@ -21,7 +21,7 @@
 #include <memory>
 
 #include "platform/CodePage.h"
-#include "platform/RecordingMediaDevice.h"
+#include "support/RecordingMediaDevice.h"
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
 #include "support/Mp3Builder.h"

@@ -1,4 +1,4 @@
-#include "platform/RecordingMediaDevice.h"
+#include "support/RecordingMediaDevice.h"
 
 #include <utility>
 
