@@ -112,7 +112,9 @@ TEST_F(Id3v2WriteFileTest, BackupHoldsTheSongAsItWas) {
         EXPECT_FALSE(Write(path, SampleTag().size()));
         EXPECT_NE(test::ReadAll(path), before);
         EXPECT_EQ(std::filesystem::exists(dir.File("backup.mp3")), backup == 1);
-        if (backup == 1) EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
+        if (backup == 1) {
+            EXPECT_EQ(test::ReadAll(dir.File("backup.mp3")), before);
+        }
     }
 }
 
