@@ -47,15 +47,6 @@ class TagCommandTest : public ::testing::Test {
     }
     std::string Read(const std::string& name) const { return test::ReadAll(dir.File(name)); }
 
-    static Bytes V1(std::string title, std::uint8_t genre = 17) {
-        test::Id3v1Tag tag;
-        tag.title = std::move(title);
-        tag.artist = "Band";
-        tag.track = 5;
-        tag.genre = genre;
-        tag.padByte = ' ';
-        return tag.Build();
-    }
     static Id3v2Tag V2() {
         Id3v2Tag tag;
         tag.frames = {TextFrame("TIT2", "Hello"), TextFrame("TCON", "(17)Rock")};
@@ -76,7 +67,7 @@ class TagCommandTest : public ::testing::Test {
 TEST_F(TagCommandTest, ShowPrintsBothTags) {
     Id3v2Tag tag = V2();
     tag.frames.push_back(TextFrame("TPE1", test::Utf16Le("Bänd"), 1));
-    const Bytes file = tag.Build() + audio + V1("V1 title");
+    const Bytes file = tag.Build() + audio + test::BandV1Tag("V1 title");
     dir.Write("song.mp3", file);
     EXPECT_EQ(Tag({"show", "song.mp3"}), 0);
     EXPECT_EQ(
@@ -127,7 +118,7 @@ TEST_F(TagCommandTest, ShowWithoutTagsUnsupportedVersionsAndFailures) {
 }
 
 TEST_F(TagCommandTest, SetWithNothingGivenLeavesTheFileAlone) {
-    const Bytes file = V2().Build() + audio + V1("V1 title");
+    const Bytes file = V2().Build() + audio + test::BandV1Tag("V1 title");
     dir.Write("Song.MP3", file);
     EXPECT_EQ(Tag({"set", "Song.MP3"}), 0);
     EXPECT_EQ(err_, "");
@@ -136,7 +127,7 @@ TEST_F(TagCommandTest, SetWithNothingGivenLeavesTheFileAlone) {
 }
 
 TEST_F(TagCommandTest, SetWritesAndShowReadsBack) {
-    const Bytes file = V2().Build() + audio + V1("V1 title");
+    const Bytes file = V2().Build() + audio + test::BandV1Tag("V1 title");
     dir.Write("song.mp3", file);
     EXPECT_EQ(
         Tag({"set", "song.mp3", "--v2", "title=New", "--v2", "genre=8", "--v2",
@@ -156,7 +147,7 @@ TEST_F(TagCommandTest, SetWritesAndShowReadsBack) {
 
 TEST_F(TagCommandTest, SettingsComeFromTheCurrentFolder) {
     dir.Write("sorrelbox.ini", "[main]\r\nkanryoumes=1\r\n[tag]\r\nkuuran=1\r\nbackup=0\r\n");
-    dir.Write("song.mp3", audio + V1("V1 title"));
+    dir.Write("song.mp3", audio + test::BandV1Tag("V1 title"));
     EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "genre="}), 0);
     EXPECT_EQ(err_, "");  // no completion messages
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "backup.mp3"));
@@ -185,7 +176,7 @@ TEST_F(TagCommandTest, HasBoxes) {
 
 // The rename rules are the editor's; here only that a refused rename exits 1.
 TEST_F(TagCommandTest, NameTemplateRenamesAndRefusalsExit1) {
-    dir.Write("song.mp3", V2().Build() + audio + V1("V1 title"));
+    dir.Write("song.mp3", V2().Build() + audio + test::BandV1Tag("V1 title"));
     EXPECT_EQ(Tag({"set", "song.mp3", "--name", "%1tr2 %2ti"}), 0);
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "05 Hello.mp3"));
     dir.Write("taken.mp3", "keep me");
@@ -200,7 +191,7 @@ TEST_F(TagCommandTest, UsageErrorsWriteNothing) {
     test::Id3v2Frame comm = TextFrame("COMM", "");
     comm.body = test::CommBody(1, "eng", "", Bytes("\xFF\xFE\x00\xD8", 4));  // a lone surrogate
     tag.frames.push_back(comm);
-    const Bytes file = tag.Build() + audio + V1("V1 title");
+    const Bytes file = tag.Build() + audio + test::BandV1Tag("V1 title");
     dir.Write("song.mp3", file);
     const std::vector<std::vector<std::string>> cases = {
         {"set"},
@@ -226,7 +217,7 @@ TEST_F(TagCommandTest, UsageErrorsWriteNothing) {
 
 TEST_F(TagCommandTest, GenreWithoutAGenreList) {
     std::filesystem::remove(dir.path() / "genre.txt");
-    dir.Write("song.mp3", audio + V1("V1 title", 80));
+    dir.Write("song.mp3", audio + test::BandV1Tag("V1 title", 80));
     EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "genre=17"}), 2);
     // Other fields still work and the genre byte stays as it was.
     EXPECT_EQ(Tag({"set", "song.mp3", "--v1", "title=New"}), 0);

@@ -8,6 +8,7 @@
 #include "editor/TagUpdate.h"
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/RenameSong.h"
@@ -22,31 +23,12 @@ using test::Bytes;
 using test::Id3v2Tag;
 using test::TextFrame;
 using Message = ScriptedPrompts::Message;
+using test::Done;
+using test::Failure;
+using test::Question;
+using test::Refusal;
 
 const CodePage kUtf8(CodePage::Kind::Utf8);
-
-Message Done(std::string_view text) {
-    return {CpText(text), CpText("完了"), MessageIcon::Information, MessageButtons::Ok};
-}
-Message Ask(std::string_view text) {
-    return {CpText(text), CpText("確認"), MessageIcon::Question, MessageButtons::OkCancel};
-}
-Message Refusal(std::string_view text) {
-    return {CpText(text), CpText("エラー"), MessageIcon::Information, MessageButtons::Ok};
-}
-Message Failure(std::string_view text) {
-    return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
-}
-
-Bytes V1Tag(std::string title, std::uint8_t genre = 17) {
-    test::Id3v1Tag tag;
-    tag.title = std::move(title);
-    tag.artist = "Band";
-    tag.track = 5;
-    tag.genre = genre;
-    tag.padByte = ' ';
-    return tag.Build();
-}
 
 Id3v2Tag V2Tag(std::uint8_t major = 3) {
     Id3v2Tag tag;
@@ -94,7 +76,7 @@ class TagUpdateTest : public ::testing::Test {
 
 TEST_F(TagUpdateTest, LoadFillsBothPagesAndNothingChangedWritesNothing) {
     for (const std::uint8_t major : {3, 4}) {
-        const Bytes before = V2Tag(major).Build() + audio + V1Tag("V1 title");
+        const Bytes before = V2Tag(major).Build() + audio + test::BandV1Tag("V1 title");
         auto editor = Open(before);
         ASSERT_TRUE(editor);
         EXPECT_TRUE(editor->hasId3v1 && editor->hasId3v2 && !editor->isId3v22);
@@ -116,7 +98,7 @@ TEST_F(TagUpdateTest, LoadFillsBothPagesAndNothingChangedWritesNothing) {
 
 TEST_F(TagUpdateTest, WriteThenReadBackRoundTrip) {
     settings.backup = 1;
-    const Bytes before = V2Tag().Build() + audio + V1Tag("V1 title");
+    const Bytes before = V2Tag().Build() + audio + test::BandV1Tag("V1 title");
     auto editor = Open(before);
     ASSERT_TRUE(editor);
     editor->v2.values[V2Field::Title] = "New title";
@@ -169,7 +151,7 @@ TEST_F(TagUpdateTest, FileWithoutTagsGetsBoth) {
 }
 
 TEST_F(TagUpdateTest, DeleteQuestionsAndCancel) {
-    const Bytes before = V2Tag().Build() + audio + V1Tag("V1 title");
+    const Bytes before = V2Tag().Build() + audio + test::BandV1Tag("V1 title");
     {
         auto editor = Open(before);
         ASSERT_TRUE(editor);
@@ -179,7 +161,7 @@ TEST_F(TagUpdateTest, DeleteQuestionsAndCancel) {
         const UpdateOutcome outcome = Update(*editor);
         EXPECT_EQ(outcome.id3v2, StepOutcome::Cancelled);
         EXPECT_EQ(outcome.id3v1, StepOutcome::Done);
-        EXPECT_EQ(prompts.messages, (std::vector<Message>{Ask("ID3v2タグを削除しますか？"),
+        EXPECT_EQ(prompts.messages, (std::vector<Message>{Question("ID3v2タグを削除しますか？"),
                                                           Done("ID3v1タグを編集しました")}));
         const Bytes after = test::ReadAll(path);
         EXPECT_EQ(after.substr(0, after.size() - 128), before.substr(0, before.size() - 128));
@@ -195,8 +177,8 @@ TEST_F(TagUpdateTest, DeleteQuestionsAndCancel) {
         EXPECT_EQ(outcome.id3v1, StepOutcome::Done);
         EXPECT_EQ(prompts.messages,
                   (std::vector<Message>{
-                      Ask("ID3v2タグを削除しますか？"), Done("ID3v2タグを削除しました"),
-                      Ask("ID3v1タグを削除しますか？"), Done("ID3v1タグを削除しました")}));
+                      Question("ID3v2タグを削除しますか？"), Done("ID3v2タグを削除しました"),
+                      Question("ID3v1タグを削除しますか？"), Done("ID3v1タグを削除しました")}));
         EXPECT_EQ(test::ReadAll(path), audio);
     }
 }
@@ -205,7 +187,7 @@ TEST_F(TagUpdateTest, Version22IsRefusedButTheRestGoesOn) {
     Id3v2Tag tag;
     tag.major = 2;
     tag.frames = {TextFrame("TT2", "Old")};
-    path = dir.Write("song.mp3", tag.Build() + audio + V1Tag("V1 title"));
+    path = dir.Write("song.mp3", tag.Build() + audio + test::BandV1Tag("V1 title"));
     table.ScanMpegFile(path, ScanMode::Quiet);
     TagEditor editor(EditorMode::Single, path);
     ASSERT_TRUE(editor.LoadSong(table.info().id3v2Size, prompts, PathStyle::Posix));
@@ -242,7 +224,7 @@ TEST_F(TagUpdateTest, ReturnKeyOnlyClearsTheFlag) {
 TEST_F(TagUpdateTest, UnlistedGenresAreKept) {
     Id3v2Tag tag = V2Tag();
     tag.frames[2] = TextFrame("TCON", "(100)");
-    auto editor = Open(tag.Build() + audio + V1Tag("V1 title", 80));
+    auto editor = Open(tag.Build() + audio + test::BandV1Tag("V1 title", 80));
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->v2.values.genreLine, -1);
     EXPECT_EQ(editor->v1.values.genreLine, -1);
@@ -285,7 +267,7 @@ TEST_F(TagUpdateTest, CommentTheCodePageCannotHoldStaysLocked) {
 }
 
 TEST_F(TagUpdateTest, RenameFromTemplate) {
-    auto editor = Open(V2Tag().Build() + audio + V1Tag("V1 title"));
+    auto editor = Open(V2Tag().Build() + audio + test::BandV1Tag("V1 title"));
     ASSERT_TRUE(editor);
     editor->fileNameText = "%1tr2 %2ti";
     const UpdateOutcome outcome = Update(*editor);
@@ -296,14 +278,14 @@ TEST_F(TagUpdateTest, RenameFromTemplate) {
     EXPECT_EQ(table.songPaths(), std::vector<std::string>{newPath});
     EXPECT_EQ(table.entries(),
               std::vector<std::string>{SongListEntry(table.info().seconds, "05 Hello.mp3")});
-    EXPECT_EQ(prompts.messages, (std::vector<Message>{Ask("ファイル名を変更しますか？"),
+    EXPECT_EQ(prompts.messages, (std::vector<Message>{Question("ファイル名を変更しますか？"),
                                                       Done("ファイル名を編集しました")}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "song.mp3"));
 }
 
 TEST_F(TagUpdateTest, RenameRefusalsLoseNothing) {
     const Bytes song = V2Tag().Build() + audio;
-    const Message ask = Ask("ファイル名を変更しますか？");
+    const Message ask = Question("ファイル名を変更しますか？");
     dir.Write("taken.mp3", "other file");
     const struct {
         const char* field;

@@ -180,6 +180,16 @@ Bytes MpegFrame(const MpegHeader& header, const std::optional<XingHeader>& xing,
     return out;
 }
 
+Bytes BandV1Tag(std::string title, std::uint8_t genre) {
+    Id3v1Tag tag;
+    tag.title = std::move(title);
+    tag.artist = "Band";
+    tag.track = 5;
+    tag.genre = genre;
+    tag.padByte = ' ';
+    return tag.Build();
+}
+
 Bytes Id3v1Tag::Build() const {
     Bytes out = "TAG";
     out += Field(title, 30, padByte);

@@ -136,6 +136,9 @@ struct Id3v1Tag {
     Bytes Build() const;
 };
 
+// The ID3v1 tag the editor and CLI tests give their songs: the title, artist "Band", track 5.
+Bytes BandV1Tag(std::string title, std::uint8_t genre = 17);
+
 // --- Whole files ---------------------------------------------------------------------------
 
 // Parts appended in the order of the calls.

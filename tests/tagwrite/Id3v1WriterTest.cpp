@@ -11,6 +11,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/Id3v1Writer.h"
@@ -21,6 +22,8 @@ namespace sorrelbox {
 namespace {
 
 using Message = ScriptedPrompts::Message;
+using test::Done;
+using test::Failure;
 
 Id3v1Image SampleImage() {
     Id3v1Image image;
@@ -38,13 +41,6 @@ Id3v1Image SampleImage() {
 std::string ImageString(const Id3v1Image& image) {
     const auto bytes = image.Bytes();
     return std::string(bytes.begin(), bytes.end());
-}
-
-Message Done(std::string_view text) {
-    return {CpText(text), CpText("完了"), MessageIcon::Information, MessageButtons::Ok};
-}
-Message Error(std::string_view text) {
-    return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
 }
 
 class Id3v1WriterTest : public ::testing::Test {
@@ -76,7 +72,8 @@ TEST_F(Id3v1WriterTest, WritesAppendsAndRemoves) {
         {audio, false, 1, Id3v1WriteResult::Written, audio + image, std::nullopt},
         {"TAGxyz", false, 1, Id3v1WriteResult::Written, "TAGxyz" + image, std::nullopt},
         {Tagged(), true, 0, Id3v1WriteResult::Removed, audio, Done("ID3v1タグを削除しました")},
-        {audio, true, 1, Id3v1WriteResult::Failed, audio, Error("ID3v1タグを削除できませんでした")},
+        {audio, true, 1, Id3v1WriteResult::Failed, audio,
+         Failure("ID3v1タグを削除できませんでした")},
     };
     for (const auto& c : cases) {
         ScriptedPrompts p;
@@ -94,8 +91,8 @@ TEST_F(Id3v1WriterTest, UnopenableFilesFailWithTheirMessage) {
             ScriptedPrompts p;
             EXPECT_EQ(WriteId3v1Tag(path, SampleImage(), remove, 1, p), Id3v1WriteResult::Failed);
             EXPECT_EQ(p.messages,
-                      std::vector<Message>{Error(remove ? "ID3v1タグを削除できませんでした"
-                                                        : "ID3v1タグを編集できませんでした")});
+                      std::vector<Message>{Failure(remove ? "ID3v1タグを削除できませんでした"
+                                                          : "ID3v1タグを編集できませんでした")});
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.mp3"));  // never created

@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/Id3v2TestSupport.h"
@@ -22,16 +23,11 @@ using test::Bytes;
 using test::Id3v2Tag;
 using test::TextFrame;
 using Message = ScriptedPrompts::Message;
+using test::Done;
+using test::Failure;
 using namespace std::string_literals;
 
 const std::string kAudio = test::CbrFile(5000);
-
-Message Error(std::string_view text) {
-    return {CpText(text), CpText("エラー"), MessageIcon::Warning, MessageButtons::Ok};
-}
-Message Done(std::string_view text) {
-    return {CpText(text), CpText("完了"), MessageIcon::Information, MessageButtons::Ok};
-}
 
 std::size_t FilesIn(const std::filesystem::path& dir) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
@@ -123,7 +119,7 @@ TEST_F(Id3v2WriteFileTest, FailedBackupIsToldAndTheWriteGoesOn) {
     env.backup = 1;
     env.backupPath = dir.File("no such folder/backup.mp3");
     EXPECT_FALSE(Write(path, SampleTag().size()));
-    EXPECT_EQ(prompts.messages, (std::vector{Error("バックアップファイルの保存に失敗しました"),
+    EXPECT_EQ(prompts.messages, (std::vector{Failure("バックアップファイルの保存に失敗しました"),
                                              Done("ID3v2タグを編集しました")}));
     EXPECT_NE(test::ReadAll(path).find("New"), std::string::npos);
 }
@@ -171,14 +167,14 @@ TEST_F(Id3v2WriteFileTest, RefusalsLeaveTheSongUntouched) {
         EXPECT_TRUE(WriteId3v2Tag(edit, mask, e)) << c.what;
         EXPECT_EQ(mask, c.mask) << c.what;
         EXPECT_EQ(test::ReadAll(path), c.file) << c.what;
-        EXPECT_EQ(p.messages, std::vector{Error("ID3v2タグを編集できませんでした")}) << c.what;
+        EXPECT_EQ(p.messages, std::vector{Failure("ID3v2タグを編集できませんでした")}) << c.what;
     }
 
     ScriptedPrompts p;
     WriterEnv e{.backup = 0, .kanryoumes = 0, .backupPath = "", .prompts = p};
     std::uint16_t mask = kFieldTitle;
     EXPECT_TRUE(WriteId3v2Tag(EditOf(dir.File("missing.mp3"), 0), mask, e));
-    EXPECT_EQ(p.messages, std::vector{Error("ID3v2タグを編集できませんでした")});
+    EXPECT_EQ(p.messages, std::vector{Failure("ID3v2タグを編集できませんでした")});
     EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/TempDir.h"
 #include "tagwrite/ArtistList.h"
 #include "tagwrite/GenreList.h"
@@ -188,8 +189,7 @@ TEST(ArtistListTest, AddRewritesFileInBoxOrder) {
     EXPECT_EQ(position, 1u);
     EXPECT_EQ(test::ReadAll(path), "abba\r\nBand\r\nZed\r\n");
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0], (Message{CpText("リストに追加しました"), CpText("完了"),
-                                            MessageIcon::Information, MessageButtons::Ok}));
+    EXPECT_EQ(prompts.messages[0], test::Done("リストに追加しました"));
 
     // Differs only in letter case: refused, file unchanged.
     EXPECT_EQ(list.Add("ZED", path, 0, prompts), ArtistList::AddResult::AlreadyListed);
@@ -218,9 +218,7 @@ TEST(ArtistListTest, FailedWriteKeepsTheNewEntry) {
     EXPECT_EQ(list.Add("Band", dir.File("artist.txt"), 0, prompts),
               ArtistList::AddResult::WriteFailed);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0],
-              (Message{CpText("リストを更新できませんでした"), CpText("エラー"),
-                       MessageIcon::Information, MessageButtons::Ok}));
+    EXPECT_EQ(prompts.messages[0], test::Refusal("リストを更新できませんでした"));
     EXPECT_EQ(list.entries(), (std::vector<std::string>{"abba", "Band"}));
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "artist.txt"));
 

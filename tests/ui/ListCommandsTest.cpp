@@ -10,6 +10,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 
@@ -135,9 +136,7 @@ TEST_F(ListCommandsTest, ReorderMovesToTheChosenIndexOrCancels) {
 
         prompts.answers.push_back(c.answer);
         commands->SelectionChanged(c.target);
-        EXPECT_EQ(LastMessage(),
-                  (ScriptedPrompts::Message{CpText(c.question), CpText("確認"),
-                                            MessageIcon::Question, MessageButtons::OkCancel}));
+        EXPECT_EQ(LastMessage(), test::Question(c.question));
         EXPECT_EQ(Names(), c.order);
         EXPECT_FALSE(commands->movePending());
         EXPECT_EQ(commands->moveSource(), 0);
@@ -180,9 +179,7 @@ TEST_F(ListCommandsTest, ReorderRefusals) {
         prompts.messages.clear();
         commands->Reorder();
         ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_EQ(LastMessage(),
-                  (ScriptedPrompts::Message{CpText(c.message), CpText("エラー"),
-                                            MessageIcon::Information, MessageButtons::Ok}));
+        EXPECT_EQ(LastMessage(), test::Refusal(c.message));
         EXPECT_FALSE(commands->movePending());
     }
 }
@@ -283,9 +280,7 @@ TEST_F(ListCommandsTest, DeleteSubtractsWhatTheFileMeasuresNow) {
     commands->NewList();
     prompts.messages.clear();
     commands->Delete();
-    EXPECT_EQ(LastMessage(),
-              (ScriptedPrompts::Message{CpText("１曲も読み込まれていません"), CpText("エラー"),
-                                        MessageIcon::Information, MessageButtons::Ok}));
+    EXPECT_EQ(LastMessage(), test::Refusal("１曲も読み込まれていません"));
 }
 
 TEST_F(ListCommandsTest, NewListReturnsToTheStartState) {

@@ -31,7 +31,6 @@ namespace {
 // answer are queued and not waited for; a question waits for them too.
 constexpr int kOpenWaitMs = 8000;
 constexpr int kQuestionWaitMs = 4000;
-constexpr int kNoWait = 0;
 
 std::uint32_t Milliseconds(qint64 ms) {
     return static_cast<std::uint32_t>(std::clamp<qint64>(ms, 0, 0xFFFFFFFF));
@@ -110,18 +109,23 @@ bool QtMediaDevice::BackEndHangs() {
     return unanswered && !unanswered->done;
 }
 
+void QtMediaDevice::Tell(std::function<void(Slot&)> work) {
+    // Commands queue behind whatever the thread works on, even a question it never answered.
+    QMetaObject::invokeMethod(MediaThreadContext(),
+                              [slot = slot_, work = std::move(work)] { work(*slot); });
+}
+
 std::optional<std::int64_t> QtMediaDevice::Ask(std::function<std::int64_t(Slot&)> work,
                                                int waitMs) {
     if (unanswered && unanswered->done) unanswered.reset();
-    // A command is queued behind one the thread still works on; a question gets no answer.
-    if (unanswered && waitMs != kNoWait) return std::nullopt;
+    // While the thread is stuck on an earlier question, a new one gets no answer.
+    if (unanswered) return std::nullopt;
     auto call = std::make_shared<Call>();
     QMetaObject::invokeMethod(MediaThreadContext(), [call, slot = slot_, work = std::move(work)] {
         call->result = work(*slot);
         call->done = true;
         call->answered.release();
     });
-    if (waitMs == kNoWait) return std::nullopt;
     if (call->answered.tryAcquire(1, waitMs)) return call->result;
     unanswered = std::move(call);
     return std::nullopt;
@@ -159,59 +163,43 @@ void QtMediaDevice::SetTimeFormatMs(std::string_view) {
 
 void QtMediaDevice::PlayFrom(std::string_view alias, std::uint32_t ms) {
     if (alias != alias_) return;
-    Ask(
-        [ms](Slot& slot) -> std::int64_t {
-            if (!slot) return 0;
-            // The position is set once playing: back ends differ in whether a stopped player
-            // keeps a position set before it starts.
-            slot->player.play();
-            if (ms != 0) slot->player.setPosition(static_cast<qint64>(ms));
-            return 1;
-        },
-        kNoWait);
+    Tell([ms](Slot& slot) {
+        if (!slot) return;
+        // The position is set once playing: back ends differ in whether a stopped player
+        // keeps a position set before it starts.
+        slot->player.play();
+        if (ms != 0) slot->player.setPosition(static_cast<qint64>(ms));
+    });
 }
 
 void QtMediaDevice::Pause(std::string_view alias) {
     if (alias != alias_) return;
-    Ask(
-        [](Slot& slot) -> std::int64_t {
-            if (slot) slot->player.pause();
-            return 1;
-        },
-        kNoWait);
+    Tell([](Slot& slot) {
+        if (slot) slot->player.pause();
+    });
 }
 
 void QtMediaDevice::Resume(std::string_view alias) {
     if (alias != alias_) return;
-    Ask(
-        [](Slot& slot) -> std::int64_t {
-            if (slot && slot->player.playbackState() == QMediaPlayer::PausedState)
-                slot->player.play();
-            return 1;
-        },
-        kNoWait);
+    Tell([](Slot& slot) {
+        if (slot && slot->player.playbackState() == QMediaPlayer::PausedState) slot->player.play();
+    });
 }
 
 void QtMediaDevice::Stop(std::string_view alias) {
     if (alias != alias_) return;
-    Ask(
-        [](Slot& slot) -> std::int64_t {
-            if (slot) slot->player.stop();
-            return 1;
-        },
-        kNoWait);
+    Tell([](Slot& slot) {
+        if (slot) slot->player.stop();
+    });
 }
 
 void QtMediaDevice::Close(std::string_view alias) {
     if (alias != alias_ || alias_.empty()) return;
     alias_.clear();
-    Ask(
-        [](Slot& slot) -> std::int64_t {
-            if (slot) slot->player.stop();
-            slot.reset();
-            return 1;
-        },
-        kNoWait);
+    Tell([](Slot& slot) {
+        if (slot) slot->player.stop();
+        slot.reset();
+    });
 }
 
 std::uint32_t QtMediaDevice::StatusPosition(std::string_view alias) {

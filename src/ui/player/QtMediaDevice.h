@@ -45,9 +45,10 @@ class QtMediaDevice : public MediaDevice {
     struct Backend;
     using Slot = std::unique_ptr<Backend>;
 
+    // Queues a command on the media thread, not waited for.
+    void Tell(std::function<void(Slot&)> work);
     // Runs work on the media thread and waits up to waitMs for its result; nothing when it
-    // does not answer in time or, for a question (waitMs > 0), while an earlier one (of any
-    // device) is still unanswered. waitMs 0: queued, not waited for.
+    // does not answer in time or while an earlier question (of any device) is unanswered.
     std::optional<std::int64_t> Ask(std::function<std::int64_t(Slot&)> work, int waitMs);
 
     std::string alias_;  // empty: nothing open
