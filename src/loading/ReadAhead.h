@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -41,7 +42,8 @@ class ReadAhead {
         : read_(std::move(read)),
           slots_(count),
           window_(std::max<std::size_t>(window, 1)),
-          batch_(std::clamp<std::size_t>(batch, 1, kMaxBatch)) {
+          batch_(std::clamp<std::size_t>(batch, 1, kMaxBatch)),
+          refill_(std::max<std::size_t>(window_ / 2, 1)) {
         maxWorkers_ = count < 2 ? 0 : std::min<std::size_t>(workers, count);
         const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t start = std::min(maxWorkers_, cores);
@@ -62,17 +64,24 @@ class ReadAhead {
             next_ = std::max(next_, index);
             space_.notify_all();
         }
-        // No worker has started it: read it here rather than wait for a hand-over, unless the
-        // caller must stay free to pump its events (a window waits, it never reads).
-        if (next_ == index && !idle) {
-            next_ = index + 1;
-            lock.unlock();
-            Result result = read_(index);
-            lock.lock();
-            Took(index);
-            return result;
-        }
         const auto ready = [&] { return slots_[index].has_value(); };
+        // Rather than sleep until a worker hands its item over, the consumer reads the next
+        // unstarted item itself: always when that is its own item and it need not stay free to
+        // pump events, and whenever reads are quick (a warm cache), where being put to sleep
+        // and woken for each item would cost more than the read and a window's painting is
+        // held up by no more than a read.
+        while (!ready() && next_ < slots_.size() && Room() > 0 &&
+               (quick_ || (next_ == index && !idle))) {
+            const std::size_t item = next_++;
+            lock.unlock();
+            Result result = TimedRead(item);
+            lock.lock();
+            if (item == index) {
+                Took(index);
+                return result;
+            }
+            slots_[item] = std::move(result);
+        }
         waitingFor_ = index;
         while (!ready()) {
             const bool canGrow = workers_.size() < maxWorkers_;
@@ -100,12 +109,32 @@ class ReadAhead {
   private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     static constexpr std::size_t kMaxBatch = 8;
+    using Clock = std::chrono::steady_clock;
+    // A read a window can do between two paints without anyone noticing.
+    static constexpr auto kQuickRead = std::chrono::microseconds(500);
 
-    // Under the lock: moves the window on, waking a worker only when it was full.
+    // Free places in the window (under the lock).
+    std::size_t Room() const { return taken_ + window_ > next_ ? taken_ + window_ - next_ : 0; }
+
+    // Under the lock: moves the window on. A worker that found the window full sleeps until half
+    // of it is free again, so a consumer taking items one by one wakes the workers once per half
+    // window, not once per item (on a warm cache that wake would cost more than the read).
     void Took(std::size_t index) {
-        const bool wasFull = next_ < slots_.size() && next_ >= taken_ + window_;
+        const bool wasShort = Room() < refill_;
         taken_ = index + 1;
-        if (wasFull) space_.notify_one();
+        if (wasShort && Room() >= refill_ && next_ < slots_.size()) space_.notify_all();
+    }
+
+    // Reads item index and, under the lock, takes its time into the running mean that
+    // decides whether reads are quick.
+    Result TimedRead(std::size_t index) {
+        const auto start = std::chrono::steady_clock::now();
+        Result result = read_(index);
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::lock_guard lock(timeMutex_);
+        meanRead_ = meanRead_ == Clock::duration::zero() ? took : (meanRead_ * 7 + took) / 8;
+        quick_ = meanRead_ < kQuickRead;
+        return result;
     }
 
     void AddWorker() {
@@ -115,15 +144,18 @@ class ReadAhead {
     void Work(std::stop_token stop) {
         std::unique_lock lock(mutex_);
         for (;;) {
-            const bool more = space_.wait(
-                lock, stop, [this] { return next_ < slots_.size() && next_ < taken_ + window_; });
-            if (!more) return;  // stop requested
+            if (stop.stop_requested()) return;
+            if (next_ >= slots_.size() || Room() == 0) {
+                const bool more = space_.wait(
+                    lock, stop, [this] { return next_ < slots_.size() && Room() >= refill_; });
+                if (!more || stop.stop_requested()) return;
+            }
             const std::size_t first = next_;
             const std::size_t end = std::min({first + batch_, slots_.size(), taken_ + window_});
             next_ = end;
             lock.unlock();
             std::array<std::optional<Result>, kMaxBatch> results;
-            for (std::size_t i = first; i < end; ++i) results[i - first] = read_(i);
+            for (std::size_t i = first; i < end; ++i) results[i - first] = TimedRead(i);
             lock.lock();
             for (std::size_t i = first; i < end; ++i) slots_[i] = std::move(results[i - first]);
             if (waitingFor_ >= first && waitingFor_ < end) ready_.notify_one();
@@ -137,10 +169,14 @@ class ReadAhead {
     std::vector<std::optional<Result>> slots_;
     const std::size_t window_;
     const std::size_t batch_;
+    const std::size_t refill_;  // free places that wake a sleeping worker
     std::size_t maxWorkers_ = 0;
     std::size_t next_ = 0;            // the next item a worker starts
     std::size_t taken_ = 0;           // items below this are taken or skipped
     std::size_t waitingFor_ = kNone;  // the item the consumer waits for
+    std::mutex timeMutex_;
+    Clock::duration meanRead_ = Clock::duration::zero();  // none measured yet
+    std::atomic<bool> quick_ = false;
     // Last, so the threads are stopped and joined before the state above goes away. Only the
     // consumer's thread touches the vector.
     std::vector<std::jthread> workers_;
