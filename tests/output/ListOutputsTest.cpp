@@ -39,15 +39,10 @@ TEST(M3uLineTest, RelativeLinesOnlyInsideThePlaylistTree) {
         EXPECT_EQ(M3uLine(r.song, r.playlist, M3uMode::Relative, r.style), r.line) << r.song;
         EXPECT_EQ(M3uLine(r.song, r.playlist, M3uMode::Full, r.style), r.song);
     }
-    for (const auto& [soutai, shift, relative] : {std::tuple{0, false, false},
-                                                  {1, false, true},
-                                                  {2, false, false},
-                                                  {0, true, true},
-                                                  {1, true, false},
-                                                  {2, true, false}}) {
-        Settings settings;
-        settings.soutai = static_cast<std::uint8_t>(soutai);
-        EXPECT_EQ(ChooseM3uMode(settings, shift), relative ? M3uMode::Relative : M3uMode::Full);
+    Settings settings;  // soutai 0, 1, 2, then the same with Shift
+    for (int i = 0; i < 6; ++i) {
+        settings.soutai = static_cast<std::uint8_t>(i % 3);
+        EXPECT_EQ(ChooseM3uMode(settings, i > 2) == M3uMode::Relative, "010100"[i] == '1') << i;
     }
     std::ostringstream list, m3u;
     WriteTextList(list, {"a", "b"});
@@ -58,19 +53,14 @@ TEST(M3uLineTest, RelativeLinesOnlyInsideThePlaylistTree) {
     EXPECT_EQ(M3uLine("C:\\M\\a.mp3", "C:\\M\\\x83\x5C.m3u", M3uMode::Relative, W), "a.mp3");
 }
 
-class OutputCommandTest : public ::testing::Test {
-  protected:
-    std::size_t Files() const {
-        return std::distance(std::filesystem::directory_iterator(dir.path()), {});
-    }
+// Refusals, a cancel, the outputs written over a longer file, failures named; a device is
+// written in place, and a write that fails part way leaves the old file as it was.
+TEST(OutputCommandTest, WritesTheListAndTheM3uOrSaysWhyNot) {
     TempDir dir;
     SongTable table{P};
     Settings settings;
     ScriptedPrompts prompts;
     OutputContext context{table, settings, prompts};
-};
-
-TEST_F(OutputCommandTest, WritesTheListAndTheM3uOrSaysWhyNot) {
     EXPECT_EQ(MakeTextList(context), OutputResult::NothingLoaded);
     EXPECT_EQ(MakeM3u(context), OutputResult::NothingLoaded);
     EXPECT_TRUE(prompts.saveDialogs.empty());
@@ -78,59 +68,48 @@ TEST_F(OutputCommandTest, WritesTheListAndTheM3uOrSaysWhyNot) {
         AddSongFile(table, WriteCbrSong(dir, name, table.songPaths().size() + 1));
     EXPECT_EQ(MakeTextList(context), OutputResult::Cancelled);
     EXPECT_EQ(MakeM3u(context), OutputResult::Cancelled);
-    const std::string out = dir.Write("list.txt", std::string(500, 'z'));  // no tail may stay
-    prompts.saveFiles = {out, dir.File("l.m3u")};
-    prompts.shiftDown = true;  // relative, with soutai 0
-    EXPECT_EQ(MakeTextList(context), OutputResult::Written);
-    EXPECT_EQ(MakeM3u(context), OutputResult::Written);
-    EXPECT_EQ(ReadAll(out) + ReadAll(dir.File("l.m3u")),
-              CpText("  0：01  b.mp3\r\n  0：02  a.mp3\r\nb.mp3\r\na.mp3\r\n"));
-    const Message none = Refusal("１曲も読み込まれていません");
-    EXPECT_EQ(prompts.messages, (std::vector{none, none, Done("リストを作成しました"),
-                                             Done("m3uファイルを作成しました")}));
-    for (const auto& [i, options] : {std::pair{0, CpText("テキスト文書(*.txt)|*.txt||*.txttxt")},
-                                     {1, CpText("m3uファイル(*.m3u)|*.m3u||*.m3um3u")}}) {
-        const FileDialogOptions& o = prompts.saveDialogs[i];
-        EXPECT_EQ(o.filter + o.initialName + o.defaultExtension, options);
-    }
-    EXPECT_EQ(Files(), 4u);  // no temporary file left
-}
-
-// A failed output says so and keeps the old file; a device is written in place, never replaced.
-TEST_F(OutputCommandTest, FailuresAreNamedAndKeepTheOldFile) {
-    AddSongFile(table, WriteCbrSong(dir, "a.mp3", 1));
+    const std::string out = dir.Write("list.txt", std::string(500, 'z'));
     std::filesystem::create_directory(dir.path() / "taken.txt");
-    prompts.saveFiles = {dir.File("no/l.txt"), dir.File("taken.txt"), dir.File("no/l.m3u"),
-                         "/dev/full", "/dev/full"};
-    EXPECT_EQ(MakeTextList(context), OutputResult::CreateFailed);
-    EXPECT_EQ(MakeTextList(context), OutputResult::CreateFailed);
-    EXPECT_EQ(MakeM3u(context), OutputResult::CreateFailed);
-    EXPECT_EQ(MakeTextList(context), OutputResult::WriteFailed);
-    EXPECT_EQ(MakeM3u(context), OutputResult::WriteFailed);
+    prompts.saveFiles = {out,
+                         dir.File("l.m3u"),
+                         dir.File("no/l.txt"),
+                         dir.File("taken.txt"),
+                         dir.File("no/l.m3u"),
+                         "/dev/full",
+                         "/dev/full",
+                         out};
+    prompts.shiftDown = true;  // relative, with soutai 0
+    using enum OutputResult;
+    const OutputResult results[] = {Written,      Written,     CreateFailed, CreateFailed,
+                                    CreateFailed, WriteFailed, WriteFailed};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ("TMTTMTM"[i] == 'T' ? MakeTextList(context) : MakeM3u(context), results[i]);
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-    // A write that fails part way (past a file-size limit) leaves the old file as it was.
-    const std::string out = dir.Write("list.txt", "old list\r\n");
-    prompts.saveFiles = {out};
+    const std::string written = CpText("  0：01  b.mp3\r\n  0：02  a.mp3\r\n");
+    EXPECT_EQ(ReadAll(out) + ReadAll(dir.File("l.m3u")), written + "b.mp3\r\na.mp3\r\n");
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
-    small.rlim_cur = 10;  // less than the line
+    small.rlim_cur = 10;  // less than the list
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const OutputResult result = MakeTextList(context);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(result, OutputResult::WriteFailed);
-    EXPECT_EQ(ReadAll(out), "old list\r\n");
-    EXPECT_EQ(Files(), 3u);
-    const Message list = Failure("リストの作成に失敗しました");
+    EXPECT_EQ(result, WriteFailed);
+    EXPECT_EQ(ReadAll(out), written);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
+              5);  // no temporary
+    const Message none = Refusal("１曲も読み込まれていません"),
+                  list = Failure("リストの作成に失敗しました");
     const auto full = [](const std::string& path) {
         return Message{"Disk full while accessing " + path + ".", "sorrelbox", MessageIcon::Error,
                        MessageButtons::Ok};
     };
-    EXPECT_EQ(prompts.messages,
-              (std::vector{list, list, Failure("m3uファイルを作成できませんでした"),
-                           full("/dev/full"), full("/dev/full"), full(out)}));
+    EXPECT_EQ(prompts.messages, (std::vector{none, none, Done("リストを作成しました"),
+                                             Done("m3uファイルを作成しました"), list, list,
+                                             Failure("m3uファイルを作成できませんでした"),
+                                             full("/dev/full"), full("/dev/full"), full(out)}));
 }
 
 }  // namespace
