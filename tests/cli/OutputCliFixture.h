@@ -16,7 +16,7 @@ namespace sorrelbox::test {
 class OutputCliTest : public ::testing::Test {
   protected:
     OutputCliTest() { EXPECT_EQ(::chdir(dir.path().c_str()), 0); }
-    ~OutputCliTest() override { (void)::chdir(saved_.c_str()); }
+    ~OutputCliTest() override { std::filesystem::current_path(saved_); }
 
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
@@ -25,14 +25,14 @@ class OutputCliTest : public ::testing::Test {
         stderr_ = err.str();
         return status;
     }
-    // A song of `seconds` (128 kbit/s CBR) at name, its folders made.
+    // A 128 kbit/s song of `seconds` at name, its folders made.
     std::string Song(const std::string& name, unsigned seconds) {
         std::filesystem::create_directories((dir.path() / name).parent_path());
         return WriteCbrSong(dir, name, seconds);
     }
     std::string Read(const std::string& name) const { return ReadAll(dir.File(name)); }
 
-    const std::string saved_ = std::filesystem::current_path().string();
+    const std::filesystem::path saved_ = std::filesystem::current_path();
     TempDir dir;
     std::string stdout_, stderr_;
 };

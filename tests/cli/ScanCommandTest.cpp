@@ -23,7 +23,11 @@ int Scan(const std::vector<std::string>& args) {
     return status;
 }
 
-TEST(ScanCommandTest, OneLinePerFileWithTheKeysInOrder) {
+// One line per file with the keys in order; the scan reads each file once and shares the bytes
+// between the scan and the title: whatever the layout, it reports what the scan and the title
+// reader report on their own, and a long list (several threads and batches) comes out in the
+// order given, with exit status 1 when a file fails.
+TEST(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     ScopedCodePage cp{CodePage(CodePage::Kind::Utf8)};
     TempDir dir;
     Id3v2Tag tag;
@@ -42,27 +46,7 @@ TEST(ScanCommandTest, OneLinePerFileWithTheKeysInOrder) {
         EXPECT_EQ(out, "");
         EXPECT_NE(err.find("usage: sorrelbox-cli scan FILE..."), std::string::npos);
     }
-    // Arguments are file system names (UTF-8), converted to the code page as list, m3u and tag
-    // convert them, and printed as given; one the code page cannot hold fails alone, result 1.
-    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
-    const std::string song = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "ソ表.mp3");
-    const std::string emoji = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "🎵.mp3");
-    EXPECT_EQ(Scan({song, emoji, "x\x82.mp3"}), 1);
-    EXPECT_TRUE(std::regex_match(
-        out,
-        std::regex("\\{\"path\":\"" + song + "\",\"result\":0,.*\"title\":\"ソ表.mp3\"\\}\n" +
-                   "\\{\"path\":\"" + emoji + "\",\"result\":1,\"seconds\":0,\"fileSize\":0,.*\n" +
-                   "\\{\"path\":\"x\xEF\xBF\xBD.mp3\",\"result\":1,.*\"title\":\"\"\\}\n")))
-        << out;
-}
-
-// The scan reads each file once and shares the bytes between the scan and the title: whatever
-// the layout, it reports what the scan and the title reader report on their own, and a long
-// list (several threads and batches) comes out in the order given, with exit status 1.
-TEST(ScanCommandTest, EveryLayoutReportsWhatTheReadersReportInOrder) {
-    ScopedCodePage cp{CodePage(CodePage::Kind::Utf8)};
-    TempDir dir;
-    const auto tag = [](std::size_t filler, std::string_view title) {
+    const auto tagOf = [](std::size_t filler, std::string_view title) {
         Id3v2Tag tag;
         tag.frames = {TextFrame("TXXX", std::string(filler, 'f')), TextFrame("TIT2", title)};
         return tag.Build();
@@ -72,10 +56,11 @@ TEST(ScanCommandTest, EveryLayoutReportsWhatTheReadersReportInOrder) {
     Id3v1Tag v1;
     v1.title = "Only v1";
     const Bytes layouts[] = {
-        Mp3Builder().Raw(tag(100, "Small")).Frame().FillTo(9000).Build(),  // in the first block
-        Mp3Builder().Raw(tag(10, "Short")).Frame({}, xing).Build(),        // shorter than a block
-        Mp3Builder().Raw(tag(4045, "Across")).Frame({}, xing).FillTo(12000).Build(),  // Xing after
-        Mp3Builder().Raw(tag(20000, "Big")).Frame().FillTo(40000).Build(),
+        Mp3Builder().Raw(tagOf(100, "Small")).Frame().FillTo(9000).Build(),  // in the first block
+        Mp3Builder().Raw(tagOf(10, "Short")).Frame({}, xing).Build(),        // shorter than a block
+        Mp3Builder().Raw(tagOf(4045, "Across")).Frame({}, xing).FillTo(12000).Build(),  // Xing
+                                                                                        // after
+        Mp3Builder().Raw(tagOf(20000, "Big")).Frame().FillTo(40000).Build(),
         Mp3Builder().Raw({"ID3\x03\0\0\0\x01\0\0", 10}).Frame().Build(),  // a tag past the end
         Mp3Builder().Frame().FillToBeforeId3v1(4098).Id3v1(v1).Build(),
         Mp3Builder().Id3v1(v1).Build(),
@@ -104,6 +89,18 @@ TEST(ScanCommandTest, EveryLayoutReportsWhatTheReadersReportInOrder) {
                              std::to_string(i.bitRate) + ",.*\"title\":\"" + title + "\"\\}")))
             << line;
     }
+    // Arguments are file system names (UTF-8), converted to the code page as list, m3u and tag
+    // convert them, and printed as given; one the code page cannot hold fails alone, result 1.
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
+    const std::string song = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "ソ表.mp3");
+    const std::string emoji = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "🎵.mp3");
+    EXPECT_EQ(Scan({song, emoji, "x\x82.mp3"}), 1);
+    EXPECT_TRUE(std::regex_match(
+        out,
+        std::regex("\\{\"path\":\"" + song + "\",\"result\":0,.*\"title\":\"ソ表.mp3\"\\}\n" +
+                   "\\{\"path\":\"" + emoji + "\",\"result\":1,\"seconds\":0,\"fileSize\":0,.*\n" +
+                   "\\{\"path\":\"x\xEF\xBF\xBD.mp3\",\"result\":1,.*\"title\":\"\"\\}\n")))
+        << out;
 }
 
 }  // namespace
