@@ -70,14 +70,9 @@ TEST(OutputCommandTest, WritesTheListAndTheM3uOrSaysWhyNot) {
     EXPECT_EQ(MakeM3u(context), OutputResult::Cancelled);
     const std::string out = dir.Write("list.txt", std::string(500, 'z'));
     std::filesystem::create_directory(dir.path() / "taken.txt");
-    prompts.saveFiles = {out,
-                         dir.File("l.m3u"),
-                         dir.File("no/l.txt"),
-                         dir.File("taken.txt"),
-                         dir.File("no/l.m3u"),
-                         "/dev/full",
-                         "/dev/full",
-                         out};
+    for (const char* name : {"list.txt", "l.m3u", "no/l.txt", "taken.txt", "no/l.m3u"})
+        prompts.saveFiles.push_back(dir.File(name));
+    prompts.saveFiles.insert(prompts.saveFiles.end(), {"/dev/full", "/dev/full", out});
     prompts.shiftDown = true;  // relative, with soutai 0
     using enum OutputResult;
     const OutputResult results[] = {Written,      Written,     CreateFailed, CreateFailed,
@@ -98,10 +93,10 @@ TEST(OutputCommandTest, WritesTheListAndTheM3uOrSaysWhyNot) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(result, WriteFailed);
     EXPECT_EQ(ReadAll(out), written);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}),
-              5);  // no temporary
-    const Message none = Refusal("１曲も読み込まれていません"),
-                  list = Failure("リストの作成に失敗しました");
+    // No temporary file is left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 5);
+    const Message none = Refusal("１曲も読み込まれていません");
+    const Message list = Failure("リストの作成に失敗しました");
     const auto full = [](const std::string& path) {
         return Message{"Disk full while accessing " + path + ".", "sorrelbox", MessageIcon::Error,
                        MessageButtons::Ok};
