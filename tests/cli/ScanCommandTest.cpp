@@ -58,8 +58,8 @@ TEST(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     const Bytes layouts[] = {
         Mp3Builder().Raw(tagOf(100, "Small")).Frame().FillTo(9000).Build(),  // in the first block
         Mp3Builder().Raw(tagOf(10, "Short")).Frame({}, xing).Build(),        // shorter than a block
-        Mp3Builder().Raw(tagOf(4045, "Across")).Frame({}, xing).FillTo(12000).Build(),  // Xing
-                                                                                        // after
+        // The first frame starts in the first block, its Xing bytes lie beyond it.
+        Mp3Builder().Raw(tagOf(4045, "Across")).Frame({}, xing).FillTo(12000).Build(),
         Mp3Builder().Raw(tagOf(20000, "Big")).Frame().FillTo(40000).Build(),
         Mp3Builder().Raw({"ID3\x03\0\0\0\x01\0\0", 10}).Frame().Build(),  // a tag past the end
         Mp3Builder().Frame().FillToBeforeId3v1(4098).Id3v1(v1).Build(),
