@@ -272,8 +272,10 @@ TEST(PlaylistLineTest, PlansEachLine) {
 }
 
 TEST(FolderEntriesTest, MatchingOrderAndJoining) {
-    EXPECT_EQ(SelectMp3Entries({"b.mp3", "a.txt", "[.mp3", "Z.mp3", ".mp3", "mp3", "x.mp3 "}),
-              (Lines{".mp3", "b.mp3", "Z.mp3", "[.mp3"}));
+    // Folded letters past the first too: 'B' before '_', though 'b' is after it.
+    EXPECT_EQ(
+        SelectMp3Entries({"b.mp3", "a_.mp3", "ab.mp3", "[.mp3", "Z.mp3", ".mp3", "mp3", "x.mp3 "}),
+        (Lines{".mp3", "ab.mp3", "a_.mp3", "b.mp3", "Z.mp3", "[.mp3"}));
     EXPECT_EQ(JoinFolderEntry("C:\\m", "a.mp3", W), "C:\\m\\a.mp3");
     EXPECT_EQ(JoinFolderEntry("C:\\", "a.mp3", W), "C:\\\\a.mp3");
     EXPECT_EQ(JoinFolderEntry("/", "a.mp3", P), "/a.mp3");
