@@ -1,110 +1,63 @@
 #include <cstdlib>
+#include <iterator>
 
 #include "OutputCliFixture.h"
 
-namespace sorrelbox {
+namespace sorrelbox::test {
 namespace {
 
-using test::OutputCliTest;
-
-TEST_F(OutputCliTest, ListUsageErrors) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"list"}, {"list", "out.txt"}, {"list", "--x", "a.mp3"}}) {
-        EXPECT_EQ(Run(args), 2) << args.size();
-        EXPECT_NE(stderr_.find("usage: sorrelbox-cli list OUTPUT SOURCE..."), std::string::npos);
+// list and m3u run in turn in one folder: usage errors (2), outputs written to o (0), refusals
+// (1) that leave the sources as they were.
+TEST_F(OutputCliTest, ListAndM3uWriteWhatTheirSourcesLoad) {
+    Song("m/a.mp3", 1);
+    Song("m/live/b.mp3", 2);
+    dir.Write("m/l.m3u", "a.mp3\r\n#x\r\nlive/b.mp3\r\n");
+    std::filesystem::create_symlink(dir.File("m/a.mp3"), dir.path() / "alias");
+    const std::string list = "usage: sorrelbox-cli list OUTPUT SOURCE...\n",
+                      listed = "完了: リストを作成しました\n";
+    const std::string m3u = "usage: sorrelbox-cli m3u [--relative|--full] OUTPUT SOURCE...\n";
+    const std::string m3uDone = "完了: m3uファイルを作成しました\n", full = dir.File("m/");
+    const std::string refused =
+        "sorrelbox-cli: not writing over a loaded song or source playlist: ";
+    const struct {
+        std::string ini, args;
+        int status;
+        std::string written, said;
+    } rows[] = {
+        {"", "list --x m/a.mp3", 2, "", list},
+        {"", "m3u --relative --full o m/a.mp3", 2, "", m3u},
+        {"", "m3u --absolute o m/a.mp3", 2, "", m3u},
+        // Sources in order: a file, a folder (no subfolders), a playlist.
+        {"", "list o m/live/b.mp3 ./m m/l.m3u", 0,
+         "  0：02  b.mp3\r\n  0：01  a.mp3\r\n  0：01  a.mp3\r\n  0：02  b.mp3\r\n", listed},
+        {"kanryoumes=1\nzyuuhuku=1", "list o m/a.mp3 ./m/a.mp3", 0, "  0：01  a.mp3\r\n", ""},
+        {"soutai=1", "m3u o m/a.mp3 m/live/b.mp3", 0, "m/a.mp3\r\nm/live/b.mp3\r\n", m3uDone},
+        {"soutai=1", "m3u --full o m/a.mp3", 0, full + "a.mp3\r\n", m3uDone},
+        {"", "m3u --relative o m/a.mp3", 0, "m/a.mp3\r\n", m3uDone},
+        {"", "list ./m/a.mp3 m/a.mp3", 1, "", refused + "./m/a.mp3\n"},
+        {"", "list alias m/a.mp3", 1, "", refused + "alias\n"},
+        {"", "m3u m/l.m3u m/l.m3u", 1, "", refused + "m/l.m3u\n"},
+    };
+    const std::string sources = Read("m/a.mp3") + Read("m/l.m3u");
+    for (const auto& r : rows) {
+        std::filesystem::remove(dir.path() / "o");
+        dir.Write("sorrelbox.ini", "[main]\n" + r.ini);
+        std::istringstream words(r.args);
+        EXPECT_EQ(Run(std::vector(std::istream_iterator<std::string>(words), {})), r.status)
+            << r.args;
+        EXPECT_EQ(stderr_, r.said) << r.args;
+        EXPECT_EQ(Read("o"), r.written) << r.args;
+        EXPECT_EQ(Read("m/a.mp3") + Read("m/l.m3u"), sources);
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.txt"));
-}
-
-TEST_F(OutputCliTest, ListLoadsSourcesInOrderAndWritesTheList) {
-    std::filesystem::create_directory(dir.path() / "album");
-    Song("album/b.mp3", 61);
-    Song("album/a.mp3", 5);
-    Song("single.mp3", 600);
-    dir.Write("pl.m3u", "album/a.mp3\r\n#x\r\nsingle.mp3\r\n");
-    EXPECT_EQ(Run({"list", "out.txt", "single.mp3", "./album", "pl.m3u"}), 0);
-    EXPECT_EQ(Read("out.txt"),
-              " 10\xEF\xBC\x9A"
-              "00  single.mp3\r\n"
-              "  0\xEF\xBC\x9A"
-              "05  a.mp3\r\n"
-              "  1\xEF\xBC\x9A"
-              "01  b.mp3\r\n"
-              "  0\xEF\xBC\x9A"
-              "05  a.mp3\r\n"
-              " 10\xEF\xBC\x9A"
-              "00  single.mp3\r\n");
-    EXPECT_EQ(stderr_, "完了: リストを作成しました\n");
-    EXPECT_EQ(stdout_, "");
-}
-
-TEST_F(OutputCliTest, ListReadsSettingsFromTheCurrentFolder) {
-    Song("a.mp3", 1);
-    dir.Write("sorrelbox.ini", "[main]\nkanryoumes=1\nzyuuhuku=1\n");
-    EXPECT_EQ(Run({"list", "out.txt", "a.mp3", "a.mp3", dir.File("a.mp3")}), 0);
-    EXPECT_EQ(Read("out.txt"),
-              "  0\xEF\xBC\x9A"
-              "01  a.mp3\r\n");
-    EXPECT_EQ(stderr_, "");
-}
-
-TEST_F(OutputCliTest, ListPrintsEveryMessageOnOneLine) {
-    Song("a.mp3", 1);
-    dir.Write("junk.mp3", "no audio");
-    EXPECT_EQ(Run({"list", "out.txt", "gone.mp3", "junk.mp3", "a.mp3", "gone.m3u"}), 0);
-    EXPECT_EQ(stderr_,
-              "エラー: gone.mp3\\nファイルを読み込めませんでした\n"
-              "エラー: junk.mp3\\nファイル情報を取得できませんでした\n"
-              "エラー: m3uファイルを読み込めませんでした\n"
-              "完了: リストを作成しました\n");
-}
-
-TEST_F(OutputCliTest, ListFailsWithoutSongsOrWithoutAFile) {
-    std::filesystem::create_directory(dir.path() / "empty");
-    EXPECT_EQ(Run({"list", "out.txt", "empty"}), 1);
-    EXPECT_EQ(stderr_,
-              "エラー: このフォルダにはmp3ファイルがありません\n"
-              "エラー: １曲も読み込まれていません\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.txt"));
-
-    Song("a.mp3", 1);
-    EXPECT_EQ(Run({"list", "no/such/out.txt", "a.mp3"}), 1);
-    EXPECT_EQ(stderr_, "エラー: リストの作成に失敗しました\n");
-}
-
-TEST_F(OutputCliTest, ListNeverWritesOverASourceSong) {
-    const std::string song = Song("a.mp3", 1);
-    const std::string before = Read("a.mp3");
-    std::filesystem::create_symlink(song, dir.path() / "alias.txt");
-    for (const char* output : {"a.mp3", "./a.mp3", "alias.txt"}) {
-        EXPECT_EQ(Run({"list", output, "a.mp3"}), 1) << output;
-        EXPECT_NE(stderr_.find("not writing over a loaded song or source playlist"),
-                  std::string::npos)
-            << stderr_;
-        EXPECT_EQ(Read("a.mp3"), before);
-    }
-}
-
-// The installed program: exit status and standard error as other tools see them.
-TEST_F(OutputCliTest, ProgramExitStatus) {
-    Song("a.mp3", 1);
-    const std::string cli = SORRELBOX_CLI_PATH;
-    EXPECT_EQ(std::system((cli + " list out.txt a.mp3 2>err.txt").c_str()), 0);
-    EXPECT_EQ(Read("out.txt"),
-              "  0\xEF\xBC\x9A"
-              "01  a.mp3\r\n");
-    EXPECT_EQ(Read("err.txt"), "完了: リストを作成しました\n");
-    EXPECT_EQ(WEXITSTATUS(std::system((cli + " list out.txt 2>err.txt").c_str())), 2);
-    EXPECT_EQ(WEXITSTATUS(std::system((cli + " list a.mp3 a.mp3 2>err.txt").c_str())), 1);
-    // Shift-JIS in the process: messages still reach the terminal as UTF-8.
+    // The installed program: exit status, and messages in UTF-8 from a Shift-JIS process.
+    const std::string cli = std::string(SORRELBOX_CLI_PATH) + " list o ";
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + "2>err").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(std::system(("SORRELBOX_CODEPAGE=CP932 " + cli + "x.mp3 2>err").c_str())),
+              1);
     EXPECT_EQ(
-        WEXITSTATUS(std::system(
-            ("SORRELBOX_CODEPAGE=CP932 " + cli + " list out.txt gone.mp3 2>err.txt").c_str())),
-        1);
-    EXPECT_EQ(Read("err.txt"),
-              "エラー: gone.mp3\\nファイルを読み込めませんでした\n"
-              "エラー: １曲も読み込まれていません\n");
+        Read("err"),
+        "エラー: x.mp3\\nファイルを読み込めませんでした\nエラー: １曲も読み込まれていません\n");
 }
 
 }  // namespace
-}  // namespace sorrelbox
+}  // namespace sorrelbox::test

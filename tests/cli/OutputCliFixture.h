@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "Commands.h"
 #include "support/Mp3Builder.h"
@@ -17,12 +15,8 @@ namespace sorrelbox::test {
 // is read from).
 class OutputCliTest : public ::testing::Test {
   protected:
-    OutputCliTest() {
-        char buffer[4096];
-        saved_ = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
-        EXPECT_EQ(::chdir(dir.path().c_str()), 0);
-    }
-    ~OutputCliTest() override { (void)::chdir(saved_.c_str()); }
+    OutputCliTest() { EXPECT_EQ(::chdir(dir.path().c_str()), 0); }
+    ~OutputCliTest() override { std::filesystem::current_path(saved_); }
 
     int Run(std::vector<std::string> args) {
         std::ostringstream out, err;
@@ -31,20 +25,16 @@ class OutputCliTest : public ::testing::Test {
         stderr_ = err.str();
         return status;
     }
-    // A song of `seconds` (32 kbit/s CBR).
+    // A 128 kbit/s song of `seconds` at name, its folders made.
     std::string Song(const std::string& name, unsigned seconds) {
-        MpegHeader header;
-        header.bitRateIndex = 1;
-        return dir.Write(name, CbrFile(seconds == 0 ? 417 : seconds * 4000u, header));
+        std::filesystem::create_directories((dir.path() / name).parent_path());
+        return WriteCbrSong(dir, name, seconds);
     }
     std::string Read(const std::string& name) const { return ReadAll(dir.File(name)); }
 
+    const std::filesystem::path saved_ = std::filesystem::current_path();
     TempDir dir;
-    std::string stdout_;
-    std::string stderr_;
-
-  private:
-    std::string saved_;
+    std::string stdout_, stderr_;
 };
 
 }  // namespace sorrelbox::test
