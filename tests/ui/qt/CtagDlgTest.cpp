@@ -11,7 +11,7 @@
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/RenameSong.h"
-#include "ui/main/ClistDlg.h"
+#include "ui/main/ListCommands.h"
 #include "ui/tageditor/CtagDlg.h"
 #include "ui/tageditor/Cv1tagDlg.h"
 #include "ui/tageditor/Cv2tagDlg.h"
@@ -30,27 +30,47 @@ class CtagDlgTest : public QObject {
     Q_OBJECT
 
     static QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+    // The control named kind + number, the visible one of two (both pages have hold boxes).
     template <typename T>
     static T* Child(QWidget* window, const char* kind, int number) {
-        auto* child = window->findChild<T*>(QString::fromLatin1(kind) + QString::number(number));
-        if (!child) qFatal("no %s%d", kind, number);
-        return child;
+        const auto all =
+            window->findChildren<T*>(QString::fromLatin1(kind) + QString::number(number));
+        if (all.isEmpty()) qFatal("no %s%d", kind, number);
+        return all.size() > 1 && !all[0]->isVisible() ? all[1] : all[0];
     }
     static QLineEdit* Edit(QWidget* w, int n) { return Child<QLineEdit>(w, "edit", n); }
-    static QCheckBox* Check(QWidget* w, int n) { return Child<QCheckBox>(w, "check", n); }
     static QComboBox* Combo(QWidget* w, int n) { return Child<QComboBox>(w, "combo", n); }
-    static void Click(QWidget* w, int n) {
-        QTest::mouseClick(Child<QPushButton>(w, "button", n), Qt::LeftButton);
-    }
-    // Return on the button that has the focus.
-    static void PressReturn(QWidget* w, int n) {
-        Child<QPushButton>(w, "button", n)->setFocus();
-        QTest::keyClick(Child<QPushButton>(w, "button", n), Qt::Key_Return);
-    }
-    static void Type(QLineEdit* edit, const char* text) {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, Q(text));
+
+    // Runs a flow of steps separated by "; " with real keys and clicks, stopping at a failure:
+    // type N T (types T over field N), enter N (Return in field N), press N (Return on the
+    // focused button N), click N (button), box N (check box), tab N, and the checks is N T
+    // (field N shows T), on N 0|1 (check box N), title T, page 0|1|- (the page shown).
+    static void Run(CtagDlg& window, const char* script) {
+        for (const QString& step : Q(script).split(QStringLiteral("; "))) {
+            const QString verb = step.section(' ', 0, 0), text = step.section(' ', 2);
+            const int n = step.section(' ', 1, 1).toInt();
+            const QWidget* page = window.findChild<QStackedWidget*>("pages")->currentWidget();
+            QPushButton* button = verb == "click" || verb == "press"
+                                      ? Child<QPushButton>(&window, "button", n)
+                                      : nullptr;
+            if (verb == "type") Edit(&window, n)->setFocus(), Edit(&window, n)->selectAll();
+            if (verb == "type") QTest::keyClicks(Edit(&window, n), text);
+            if (verb == "enter") QTest::keyClick(Edit(&window, n), Qt::Key_Return);
+            if (verb == "press") button->setFocus(), QTest::keyClick(button, Qt::Key_Return);
+            if (verb == "click") QTest::mouseClick(button, Qt::LeftButton);
+            if (verb == "box")
+                QTest::mouseClick(Child<QCheckBox>(&window, "check", n), Qt::LeftButton);
+            if (verb == "tab") window.tabBar().setCurrentIndex(n);
+            if (verb == "is") QCOMPARE(Edit(&window, n)->text(), text);
+            if (verb == "on")
+                QCOMPARE(Child<QCheckBox>(&window, "check", n)->isChecked(), text == "1");
+            if (verb == "title") QCOMPARE(window.windowTitle(), step.section(' ', 1));
+            const char* shown = page == &window.v1Page()   ? "0"
+                                : page == &window.v2Page() ? "1"
+                                                           : "-";
+            if (verb == "page") QCOMPARE(QString::fromLatin1(shown), step.section(' ', 1));
+            if (QTest::currentTestFailed()) return qWarning("at step %s", qPrintable(step));
+        }
     }
 
     // Fresh for every test: the start-up folder with genre.txt, the table, the answers.
@@ -102,154 +122,84 @@ class CtagDlgTest : public QObject {
     }
     void cleanup() { s.reset(); }
 
+    // Return in a field runs 更新, which only clears the mark; Return on a focused button
+    // presses that button (元に戻す here); the year takes four characters.
     void singleModeShowsTheSongReturnMarksAndUpdateWrites() {
         auto window = Open({{"song.mp3", Song("V1 title", 5)}}, TagEditorMode::Single);
-        QWidget* w = window.get();
-        QCOMPARE(window->windowTitle(), Q("ファイル情報&ID3タグ編集画面"));
-        QCOMPARE(Shown(*window), &window->v1Page());
-        const std::pair<int, const char*> shown[] = {
-            {1010, "song"}, {1041, "Hello"}, {1032, "V1 title"}, {1035, "1999"}, {1038, "5"}};
-        for (const auto& [number, text] : shown) QCOMPARE(Edit(w, number)->text(), Q(text));
-        QCOMPARE(Combo(w, 1036)->currentText(), Q("ロック"));
-        QVERIFY(!Check(w, 1046)->isEnabled() && !Check(w, 1055)->isEnabled());  // list mode only
-        // Return in a field runs 更新, which only clears the mark; on a focused button Return
-        // presses that button.
         const std::string before = test::ReadAll(s->table.songPaths()[0]);
-        Type(Edit(w, 1032), "Changed");
-        QTest::keyClick(Edit(w, 1032), Qt::Key_Return);
-        PressReturn(w, 1015);  // 元に戻す
-        QVERIFY(window->isVisible());
-        QCOMPARE(Edit(w, 1032)->text(), Q("V1 title"));
+        Run(*window,
+            "title ファイル情報&ID3タグ編集画面; page 0; is 1010 song; is 1041 Hello; "
+            "is 1032 V1 title; is 1035 1999; is 1038 5; type 1032 Changed; enter 1032; "
+            "press 1015; is 1032 V1 title");
+        QVERIFY(window->isVisible() && !Child<QCheckBox>(window.get(), "check", 1046)->isEnabled());
+        QCOMPARE(Combo(window.get(), 1036)->currentText(), Q("ロック"));
         QCOMPARE(test::ReadAll(s->table.songPaths()[0]), before);
-
-        Type(Edit(w, 1035), "20001");  // the year holds four characters
-        QCOMPARE(Edit(w, 1035)->text(), Q("2000"));
-        Type(Edit(w, 1041), "New title");
-        Type(Edit(w, 1037), "Note");
-        Click(w, 1);
+        Run(*window, "type 1035 20001; is 1035 2000; type 1041 New title; type 1037 Note; click 1");
         QCOMPARE(window->result(), int{QDialog::Accepted});
         QVERIFY(s->prompts.messages.empty());
         QVERIFY(test::ReadAll(s->table.songPaths()[0]).find("New title") != std::string::npos);
-        QCOMPARE(V1(0).substr(3, 8) + V1(0).substr(93, 8), std::string("V1 title2000Note"));
-        QCOMPARE(int{V1(0)[126]}, 5);
+        QCOMPARE(V1(0).substr(3, 8) + V1(0).substr(93, 8) + V1(0)[126],
+                 std::string("V1 title2000Note\x05"));
     }
 
+    // Forwards, back (Return on the focused button), nothing before the first song; automatic
+    // tracks refused for a track that is no number, then counting updated songs only; the
+    // last song closes the window.
     void listModeWalksWithCounterAndAutomaticTracks() {
         auto window = Open({{"a.mp3", Song("a", 11, false)},
                             {"b.mp3", Song("b", 12, false)},
                             {"c.mp3", Song("c", 13, false)}},
                            TagEditorMode::List);
-        QWidget* w = window.get();
-        QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　1/3"));
-        Click(w, 1048);
-        QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　2/3"));
-        QCOMPARE(Edit(w, 1032)->text(), Q("b"));
-        PressReturn(w, 1047);
-        Click(w, 1047);  // the first song: nothing
-        QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　1/3"));
-        QCOMPARE(s->selected, (std::vector<std::size_t>{0, 1, 0}));
-
-        Type(Edit(w, 1038), "x");  // no number: automatic tracks stay off
-        Check(w, 1046)->click();
-        QVERIFY(!Check(w, 1046)->isChecked());
+        Run(*window,
+            "title ID3タグ連続編集　1/3; click 1048; title ID3タグ連続編集　2/3; is 1032 b; "
+            "press 1047; click 1047; title ID3タグ連続編集　1/3; type 1038 x; box 1046; "
+            "on 1046 0; type 1038 0; box 1046; is 1038 1; is 1040 1; click 1; "
+            "title ID3タグ連続編集　2/3; is 1038 2; press 1014; click 1");
+        QCOMPARE(s->selected, (std::vector<std::size_t>{0, 1, 0, 1, 2}));
         QCOMPARE(s->prompts.messages.size(), std::size_t{1});
-        Type(Edit(w, 1038), "0");
-        Check(w, 1046)->click();
-        QCOMPARE(Edit(w, 1038)->text() + Edit(w, 1040)->text(), Q("11"));
-        Click(w, 1);
-        QCOMPARE(window->windowTitle(), Q("ID3タグ連続編集　2/3"));
-        QCOMPARE(Edit(w, 1038)->text(), Q("2"));
-        PressReturn(w, 1014);  // cancel: b keeps its track, c gets 2
-        Click(w, 1);
-        QVERIFY(!window->isVisible());  // the last song closes the window
+        QVERIFY(!window->isVisible());
         QCOMPARE(V1(0).substr(126, 1) + V1(1)[126] + V1(2)[126], std::string("\x01\x0C\x02"));
     }
 
-    // The buttons change only what they should; a hand-edited first page shows no page until
-    // a tab is clicked.
+    // The buttons change only what they should (クリア, 保持全解除, 追加 from the ID3v2 page,
+    // automatic tracks from the ID3v2 track); a hand-edited first page shows no page until a tab
+    // is clicked; the caption names the next song before its load fails.
     void buttonsKeepWhatIsTypedElsewhere() {
         s->dir.Write("artist.txt", "Alpha\r\nOmega\r\n");
         auto window = Open({{"a.mp3", Song("Old")}, {"b.mp3", Song("")}}, TagEditorMode::List, 5);
         QWidget* w = window.get();
         QTabBar& tabs = window->tabBar();
-        QVERIFY(Shown(*window) != &window->v1Page() && Shown(*window) != &window->v2Page());
+        Run(*window, "page -");
         QTest::mouseClick(&tabs, Qt::LeftButton, {}, tabs.tabRect(0).center());
-        QCOMPARE(Shown(*window), &window->v1Page());
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
-
         // Tab into the artist box: its text is not left selected.
         Edit(w, 1032)->setFocus();
         QTest::keyClick(Edit(w, 1032), Qt::Key_Tab);
         QTRY_VERIFY(Combo(w, 1033)->hasFocus());
         QCoreApplication::processEvents();
         QVERIFY(!Combo(w, 1033)->lineEdit()->hasSelectedText());
-
-        Type(Edit(w, 1032), "Typed");
-        Type(Edit(w, 1038), "x");  // no number, and buttons that do not need it
-        Check(&window->v1Page(), 1055)->click();
-        Click(w, 1011);  // クリア
-        QCOMPARE(Edit(w, 1010)->text(), QString());
-        Click(w, 1061);  // 保持全解除
-        QVERIFY(!Check(&window->v1Page(), 1055)->isChecked());
-        tabs.setCurrentIndex(1);
-        Type(Edit(w, 1041), "V2 typed");
-        Click(w, 1008);  // 追加 reads the ID3v2 page only
-        QCOMPARE(Edit(w, 1010)->text(), Q("V2 typed"));
-        Type(Edit(w, 1040), "7/12");
-        Check(w, 1046)->click();  // from the ID3v2 track
-        QCOMPARE(Edit(w, 1038)->text(), Q("7"));
+        Run(*window,
+            "page 0; type 1032 Typed; type 1038 x; box 1055; click 1011; is 1010 ; "
+            "click 1061; on 1055 0; tab 1; page 1; type 1041 V2 typed; click 1008; "
+            "is 1010 V2 typed; type 1040 7/12; box 1046; is 1038 7; tab 0; is 1032 Typed");
         QVERIFY(s->prompts.messages.empty());
-        QCOMPARE(Edit(w, 1032)->text(), Q("Typed"));
-
-        Click(w, 1018);  // ID3v2 to ID3v1
-        QCOMPARE(tabs.currentIndex(), 0);
-        QCOMPARE(Edit(w, 1032)->text(), Q("V2 typed"));
-        Type(Edit(w, 1032), "Back");
-        Click(w, 1017);  // ID3v1 to ID3v2
-        QCOMPARE(tabs.currentIndex(), 1);
-        QCOMPARE(Edit(w, 1041)->text(), Q("Back"));
 
         // The added artist joins both boxes in order and the file; each page keeps its value.
-        tabs.setCurrentIndex(0);
         Combo(w, 1033)->setEditText(Q("Middle"));
-        Click(w, 1016);
+        Run(*window, "click 1016");
         QCOMPARE(test::ReadAll(s->dir.File("artist.txt")),
                  std::string("Alpha\r\nMiddle\r\nOmega\r\n"));
-        QCOMPARE(Combo(w, 1020)->count(), 3);
         QCOMPARE(Combo(w, 1033)->currentIndex(), 1);
-        QCOMPARE(Combo(w, 1020)->currentText(), Q("Band"));
+        QCOMPARE(Combo(w, 1020)->count() * 100 + Combo(w, 1020)->findText(Q("Band")),
+                 300 + Combo(w, 1020)->currentIndex());
 
-        // The caption names the next song before its load fails.
         std::filesystem::remove(s->table.songPaths()[1]);
         QStringList captions;
         s->prompts.onMessage = [&](const auto&) { captions << window->windowTitle(); };
-        Click(w, 1048);
+        Run(*window, "click 1048");
         QCOMPARE(s->prompts.messages.at(0).text, std::string("ID3タグを読み込めませんでした"));
         QCOMPARE(captions.at(0), Q("ID3タグ連続編集　2/2"));
-    }
-
-    // The main window's menu opens the editor on its first page (setting) and shows the new name.
-    void mainWindowRenamesThroughTheEditor() {
-        s->settings.hyouzi = 1;
-        const std::string path = s->dir.Write("old.mp3", Song("New", 3, false));
-        ClistDlg main(s->settings, s->startup, &s->prompts);
-        main.LoadDropped({path});
-        main.SelectRow(0);
-        bool opened = false;
-        QTimer::singleShot(0, [&] {
-            auto* editor = qobject_cast<CtagDlg*>(QApplication::activeModalWidget());
-            if (!editor) return;
-            opened = Shown(*editor) == &editor->v2Page();
-            Edit(editor, 1010)->setText(Q("%1ti"));
-            Click(editor, 1);
-        });
-        main.findChild<QAction*>(QStringLiteral("action32777"))->trigger();
-        QVERIFY(opened);
-        QCOMPARE(s->prompts.messages.at(0).text, std::string("ファイル名を変更しますか？"));
-        QVERIFY(std::filesystem::exists(s->dir.path() / "New.mp3"));
-        QVERIFY(Child<QListWidget>(&main, "list", 1007)->item(0)->text().endsWith(Q("New.mp3")));
-        QVERIFY(main.table().songPaths()[0].ends_with("New.mp3"));
     }
 };
 
