@@ -142,17 +142,18 @@ class CtagDlgTest : public QObject {
                  std::string("V1 title2000Note\x05"));
     }
 
-    // Forwards keeping the name, back (Return on the focused button), nothing before the first
-    // song; automatic tracks refused for a track that is no number, then counting updated songs
-    // only; the last song closes the window.
+    // Forwards keeping the name and the held title, back (Return on the focused button), nothing
+    // before the first song; automatic tracks refused for a track that is no number, then counting
+    // updated songs only; the last song closes the window.
     void listModeWalksWithCounterAndAutomaticTracks() {
         auto window = Open({{"a.mp3", Song("a", 11, false)},
                             {"b.mp3", Song("b", 12, false)},
                             {"c.mp3", Song("c", 13, false)}},
                            TagEditorMode::List);
         Run(*window,
-            "title ID3タグ連続編集　1/3; box 1072; click 1048; title ID3タグ連続編集　2/3; "
-            "is 1032 b; is 1010 a; "
+            "title ID3タグ連続編集　1/3; box 1072; box 1055; click 1048; title "
+            "ID3タグ連続編集　2/3; "
+            "is 1032 a; is 1010 a; "
             "press 1047; click 1047; title ID3タグ連続編集　1/3; type 1038 x; box 1046; "
             "on 1046 0; type 1038 0; box 1046; is 1038 1; is 1040 1; click 1; "
             "title ID3タグ連続編集　2/3; is 1038 2; press 1014; click 1");
@@ -162,9 +163,10 @@ class CtagDlgTest : public QObject {
         QCOMPARE(V1(0).substr(126, 1) + V1(1)[126] + V1(2)[126], std::string("\x01\x0C\x02"));
     }
 
-    // The buttons change only what they should (クリア, 保持全解除, 追加 from the ID3v2 page,
-    // automatic tracks from the ID3v2 track); a hand-edited first page shows no page until a tab
-    // is clicked; the caption names the next song before its load fails.
+    // The buttons change only what they should (追加 with the name field focused, クリア,
+    // 保持全解除, 追加 from the ID3v2 page, automatic tracks from the ID3v2 track); a hand-edited
+    // first page shows no page until a tab is clicked; the caption names the next song before its
+    // load fails.
     void buttonsKeepWhatIsTypedElsewhere() {
         s->dir.Write("artist.txt", "Alpha\r\nOmega\r\n");
         auto window = Open({{"a.mp3", Song("Old")}, {"b.mp3", Song("")}}, TagEditorMode::List, 5);
@@ -181,7 +183,8 @@ class CtagDlgTest : public QObject {
         QCoreApplication::processEvents();
         QVERIFY(!Combo(w, 1033)->lineEdit()->hasSelectedText());
         Run(*window,
-            "page 0; type 1032 Typed; type 1038 x; box 1055; click 1011; is 1010 ; "
+            "page 0; type 1032 Typed; type 1038 x; type 1010 nm; click 1008; is 1010 nm; box 1055; "
+            "click 1011; is 1010 ; "
             "click 1061; on 1055 0; tab 1; page 1; type 1041 V2 typed; click 1008; "
             "is 1010 V2 typed; type 1040 7/12; box 1046; is 1038 7; tab 0; is 1032 Typed");
         QVERIFY(s->prompts.messages.empty());
