@@ -1,5 +1,3 @@
-#include "tagwrite/Id3v2Writer.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -7,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -14,15 +14,24 @@
 
 #include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
+#include "analysis/SongTable.h"
 #include "support/Messages.h"
 #include "support/PeerScript.h"
 #include "support/TempDir.h"
+#include "tagwrite/ArtistList.h"
+#include "tagwrite/FileNameTemplate.h"
+#include "tagwrite/GenreList.h"
 #include "tagwrite/Id3v1Writer.h"
 #include "tagwrite/Id3v2TestSupport.h"
+#include "tagwrite/Id3v2Writer.h"
+#include "tagwrite/ListOrder.h"
+#include "tagwrite/RenameSong.h"
+#include "tagwrite/TagConversion.h"
 
 // The ID3v2 tag built from an old tag, byte for byte; the tags written into files, where every
 // refusal, failure or kill leaves the old file or the new one; the ID3v1 writer; other software
-// (tests/tagwrite/peers/id3v2_peers.py: mutagen, kid3-cli, ffprobe) reading what we write.
+// (tests/tagwrite/peers/id3v2_peers.py: mutagen, kid3-cli, ffprobe) reading what we write; the
+// genre and artist lists in the boxes' order, copying between the pages, renaming.
 namespace sorrelbox {
 namespace {
 
@@ -30,11 +39,19 @@ using namespace std::string_literals;
 using namespace test;
 using Typed = std::vector<std::pair<std::uint16_t, std::string>>;
 using Messages = std::vector<Message>;
+using Lines = std::vector<std::string>;
 const Bytes kNihon = "\x93\xFA\x96\x7B", ff = "\0\0"s;  // 日本 in CP932
 const Bytes kAudio = CbrFile(5000), kV1 = BandV1Tag("v1");
+const CodePage kUtf8(CodePage::Kind::Utf8), kCp932(CodePage::Kind::Cp932);
+const std::string kShipped = ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt");
 const std::string kCannot = "ID3v2タグを編集できませんでした";
 const auto T = [](std::string_view text) { return "\0"s + Bytes(text); };
 
+Lines Split(std::string_view text) {  // "a|b|c"
+    Lines out(1);
+    for (char c : text) c == '|' ? out.emplace_back() : (out.back().push_back(c), out.back());
+    return out;
+}
 // A frame header and body in the version's size form.
 Bytes F(int major, std::string_view id, const Bytes& body, int flags = 0) {
     const auto n = std::uint32_t(body.size());
@@ -100,14 +117,15 @@ struct Result {
     Messages messages;
     bool operator==(const Result&) const = default;
 };
-// Writes value into every field of mask; the tag read was oldLength bytes long.
+// Writes value ("a|b|..": values) into the fields of mask; the tag read was oldLength long.
 Result Write(const std::string& path, std::size_t oldLength, std::uint16_t mask = kFieldTitle,
              const std::string& value = "New", int kanryoumes = 0, int backup = 0,
              const std::string& backupPath = "") {
     ScriptedPrompts p;
     Id3v2Edit edit;
     edit.songPath = path, edit.oldTagLength = std::uint32_t(oldLength);
-    edit.values.fill(value);
+    const Lines values = Split(value);  // one for every field, or each field's
+    for (std::size_t i = 0; i < 12; ++i) edit.values[i] = values[std::min(i, values.size() - 1)];
     const bool failed =
         WriteId3v2Tag(edit, mask, {std::uint8_t(backup), std::uint8_t(kanryoumes), backupPath, p});
     return {failed, mask, p.messages};
@@ -491,72 +509,60 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     EXPECT_EQ(ReadAll(path), kAudio);
 }
 
+// The peers (mutagen, kid3-cli, ffprobe) find the fields in the file.
+void PeersRead(const std::string& python, const std::string& path, const std::string& json) {
+    std::ofstream(path + ".json") << json;
+    const PeerRun r = RunPeerScript(python, {"check", path, path + ".json"});
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
 // Every field is rewritten or created, in both code pages, over old tags of both versions
 // whose text frames use each encoding; we and the peers read it, frames not edited stay.
 TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
     const auto python = PeerPython();
     TempDir dir;
-    const std::string keys = "TIT2TPE1TALBYEARTCONCOMMTRCKTCOMTOPETCOPWXXXTENC";
-    const std::vector<std::string> utf8 = {"日本語ソ",  "表示 \xF0\x9F\x8E\xB5",
-                                           "Ålbum",     "2002",
-                                           "(17)",      "コメント",
-                                           "1",         "作曲",
-                                           "原",        "著作",
-                                           "http://u/", "符"};
-    std::vector<std::string> sjis = {"日本語ソ",     "表示", "アルバム", "2001", "(3)",
-                                     "コメント",     "7",    "作曲",     "原",   "著作",
-                                     "http://x.jp/", "符"};
-    for (std::string& value : sjis) value = CodePage(CodePage::Kind::Cp932).FromUtf8(value);
+    const Lines keys = Split("TIT2|TPE1|TALB|YEAR|TCON|COMM|TRCK|TCOM|TOPE|TCOP|WXXX|TENC");
     for (const int c :
          {0, 3, 4, 41, 42, 43, 100, 103, 104, 131, 143}) {  // CP932, version, encoding
         const int major = c % 100 / 10 ? c % 100 / 10 : c % 100,
                   encoding = c % 100 / 10 ? c % 10 : 0;
         const CodePage cp(c >= 100 ? CodePage::Kind::Cp932 : CodePage::Kind::Utf8);
-        SCOPED_TRACE(c);
         ScopedCodePage scoped(cp);
-        const auto& values = c >= 100 ? sjis : utf8;
+        const std::string joined = cp.FromUtf8(
+            c >= 100 ? "日本語ソ|表示|アルバム|2001|(3)|コメント|7|作曲|原|著作|http://x.jp/|符"
+                     : "日本語ソ|表示 "
+                       "\xF0\x9F\x8E\xB5|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
+        const Lines values = Split(joined);
         const Bytes text = encoding == 1   ? Utf16Le("old")
                            : encoding == 2 ? Utf16Be("old", false)
                                            : Bytes("old");
         std::vector<Id3v2Frame> frames = {
             RawFrame("TCON", T("(1)")), RawFrame("COMM", CommBody(0, "jpn", "", "old")),
-            RawFrame("WXXX", WxxxBody(0, "", "http://old/")), RawFrame("APIC", Bytes(3000, 'Z'))};
+            RawFrame("WXXX", "\0\0http://old/"s), RawFrame("APIC", Bytes(3000, 'Z'))};
         for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
                                "TOPE", "TCOP", "TENC"}) {
             frames.push_back(TextFrame(id, text, std::uint8_t(encoding)));
         }
         const Bytes old = major ? Old(major, frames, 200) : "";
         const std::string path = dir.Write("peer.mp3", old + FramesFile(72));
-        std::uint16_t mask = kId3v2AllFields;
-        ScriptedPrompts prompts;
-        Id3v2Edit edit;
-        edit.songPath = path, edit.oldTagLength = std::uint32_t(old.size());
-        std::copy(values.begin(), values.end(), edit.values.begin());
-        ASSERT_FALSE(WriteId3v2Tag(edit, mask, {0, 1, "", prompts}) || mask);
+        ASSERT_EQ(Write(path, old.size(), kId3v2AllFields, joined, 1), (Result{false, 0, {}})) << c;
         SongInfo info;
         ScanMpegFile(path, info);
         const auto read = ReadSongTags(path, info.id3v2Size);
-        ASSERT_TRUE(read && !read->v2.cutShort && read->v2.tagVersion == (major ? major : 3));
-        for (int type = 1; type <= kFieldTypes; ++type) {
-            EXPECT_EQ(read->v2.field(type).value, values[std::size_t(type - 1)]);
-        }
-        EXPECT_EQ(read->v2.oldGenreCode, GenreCodeOf(values[4]).value_or(kNoGenreCode));
-        EXPECT_EQ(ReadAll(path).find(Bytes(3000, 'Z')) != Bytes::npos, major != 0);
-        EXPECT_EQ(read->v2.field(kComment).language, "jpn");
+        ASSERT_TRUE(read && read->v2.tagVersion == (major ? major : 3)) << c;
+        for (int type = 1; type <= kFieldTypes; ++type)
+            EXPECT_EQ(read->v2.field(type).value, values[type - 1]) << c;
+        EXPECT_EQ(ReadAll(path).find(Bytes(3000, 'Z')) != Bytes::npos, major != 0) << c;
         if (!python) continue;
-        std::ofstream json(dir.File("expected.json"));
         // Shift-JIS stays under encoding 0, as Japanese players expect.
-        json << "{\"codec\": \"" << (c >= 100 ? "cp932" : "utf-8")
-             << "\", \"version\": " << (major ? major : 3)
-             << ", \"genreName\": " << (values[4] == "(17)" ? "\"Rock\"" : "\"Dance\"")
-             << (c >= 100 && encoding == 0 ? ", \"encoding\": 0" : "") << ", \"fields\": {";
+        std::string json = "{\"codec\": \""s + (c >= 100 ? "cp932" : "utf-8") +
+                           "\", \"version\": " + std::to_string(major ? major : 3) +
+                           (c >= 100 ? ", \"genreName\": \"Dance\"" : ", \"genreName\": \"Rock\"") +
+                           (c == 100 || c == 103 || c == 104 ? ", \"encoding\": 0" : "") +
+                           ", \"fields\": {";
         for (std::size_t i = 0; i < 12; ++i)
-            json << (i ? ", " : "") << JsonString(keys.substr(i * 4, 4)) << ": "
-                 << JsonString(cp.ToUtf8(values[i]));
-        json << "}}";
-        json.close();
-        const PeerRun r = RunPeerScript(*python, {"check", path, dir.File("expected.json")});
-        EXPECT_EQ(r.status, 0) << r.out;
+            json += (i ? ", " : "") + JsonString(keys[i]) + ": " + JsonString(cp.ToUtf8(values[i]));
+        PeersRead(*python, path, json + "}}");
     }
 }
 
@@ -569,18 +575,235 @@ TEST(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
     for (int version : {3, 4}) {
         const std::string path = dir.Write("pic.mp3", FramesFile(72)), value(3000, 'e');
         const PeerRun made = RunPeerScript(*python, {"make", path, std::to_string(version)});
-        ASSERT_EQ(made.status, 0) << made.out;
         SongInfo info;
         ScanMpegFile(path, info);
         EXPECT_EQ(Write(path, info.id3v2Size + 10, kFieldTitle | kFieldComment, value, 1),
                   (Result{false, 0, {}}));
         EXPECT_EQ(RunPeerScript(*python, {"picture", path}).out, made.out);
-        std::ofstream(dir.File("expected.json"))
-            << "{\"codec\": \"utf-8\", \"version\": " << version << ", \"fields\": {\"TIT2\": \""
-            << value << "\", \"TPE1\": \"Peer artist\", \"COMM\": \"" << value << "\"}}";
-        const PeerRun r = RunPeerScript(*python, {"check", path, dir.File("expected.json")});
-        EXPECT_EQ(r.status, 0) << r.out;
+        PeersRead(*python, path,
+                  "{\"codec\": \"utf-8\", \"version\": " + std::to_string(version) +
+                      ", \"fields\": {\"TIT2\": \"" + value +
+                      "\", \"TPE1\": \"Peer artist\", \"COMM\": \"" + value + "\"}}");
     }
+}
+
+// Each a sorts strictly before b, in both code pages: case and width folded, ties by code
+// point, ASCII before kana, voiced kana with their plain forms, the long mark as the vowel
+// before it, small kana as large, hiragana with katakana, kanji after kana.
+TEST(ListOrderTest, FixedOrderAndEquality) {
+    const Lines order = Split(
+        "|a|abc|ABD|ABC|abc|Ｂ|c|R&B|アシッド|カルト|ガングスタ|ガングスタ|カントリー|カ|ガ|"
+        "オールディーズ|"
+        "オルタナティブ|ジャングル|ショーチューン|ソウル|その他|ロックンロール|歌謡曲|歌謡曲|演歌");
+    for (const CodePage& cp : {kUtf8, kCp932}) {
+        for (std::size_t i = 0; i < std::size(order); i += 2) {
+            const std::string a = cp.FromUtf8(order[i]), b = cp.FromUtf8(order[i + 1]);
+            EXPECT_TRUE(ListOrderLess(a, b, cp) && !ListOrderLess(b, a, cp) &&
+                        !ListOrderLess(a, a, cp))
+                << order[i];
+        }
+    }
+    // Equal apart from case and width; two invalid byte strings are still different.
+    const Lines equal = Split("The Band|the BAND|ＡＢＣ|ａｂｃ|カ|ガ|Band|Bands|\xFF|\xFE");
+    for (std::size_t i = 0; i < equal.size(); i += 2) {
+        EXPECT_EQ(ListTextEqualIgnoringCase(equal[i], equal[i + 1], kUtf8), i < 4) << equal[i];
+    }
+    EXPECT_EQ(SplitListLines("a\r\nb\r\n\r\nc\rd\n\ne"), (Lines{"a", "b", "", "c\rd", "", "e"}));
+    EXPECT_EQ(SplitListLines(""), Lines{});
+}
+
+// The shipped genre.txt is in the boxes' order under any locale; codes follow box positions
+// whatever the file's order, and lines past the table are left out.
+TEST(GenreListTest, ShippedFileAndCodes) {
+    for (const CodePage& cp : {kUtf8, kCp932}) {
+        ScopedCodePage scoped(cp);
+        const Lines lines = SplitListLines(cp.FromUtf8(kShipped));
+        ASSERT_EQ(lines.size(), kGenreCount);
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            EXPECT_TRUE(ListOrderLess(lines[i - 1], lines[i])) << i;
+        for (const char* locale : {"C", "ja_JP.UTF-8", "en_US.UTF-8", "de_DE.UTF-8"}) {
+            std::setlocale(LC_ALL, locale);  // may fail; the order must not care either way
+            EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(kShipped), 0).names(), lines) << locale;
+        }
+        std::setlocale(LC_ALL, "C");
+    }
+    ScopedCodePage utf8(kUtf8);
+    test::TempDir dir;
+    Lines reversed = SplitListLines(kShipped);
+    std::string shuffled;
+    for (auto line = reversed.rbegin(); line != reversed.rend(); ++line) shuffled += *line + "\r\n";
+    const GenreList list = GenreList::Load(dir.Write("genre.txt", shuffled + "Extra\nMore\n"), 0);
+    EXPECT_EQ(list.names(), reversed);
+    const Lines names = Split("|J-POP|R&B|ブルース|ロック|ジャズ|ハードロック|アニメソング|童謡");
+    const int codes[] = {247, 146, 14, 0, 17, 8, 79, 255, 253};
+    for (int i = 0; i < 9; ++i) {
+        const auto at = std::find(reversed.begin(), reversed.end(), names[i]) - reversed.begin();
+        EXPECT_EQ(list.CodeAt(int(at)), codes[i]) << names[i];
+    }
+    EXPECT_EQ(list.CodeAt(-1) + list.CodeAt(int(kGenreCount)), 2 * 247);  // no selection: line 0
+    EXPECT_EQ(list.FirstLineWithCode(17), std::optional<int>(83));
+    EXPECT_EQ(list.FirstLineWithCode(80), std::nullopt);
+    const GenreList kuuran = GenreList::FromBytes(kShipped, 1);  // the empty choice is 255
+    EXPECT_EQ(kuuran.FirstLineWithCode(255), std::optional<int>(0));
+    EXPECT_EQ(kuuran.FirstLineWithCode(247), std::nullopt);
+    const GenreList missing = GenreList::Load(dir.File("none.txt"), 0);
+    EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing());
+    EXPECT_EQ(GenreList::FromBytes("\nB\nA\n", 0).names(), (Lines{"", "A", "B"}));
+    EXPECT_EQ(GenreList::FromBytes("\nB\nA\n", 0).FirstLineWithCode(14), std::nullopt);
+}
+
+// Entries sorted, a case-blind duplicate refused, the file rewritten whole; a failed write
+// keeps the new entry and the file; a list too large to read whole is never replaced.
+TEST(ArtistListTest, AddAndFilesNeverLost) {
+    ScopedCodePage utf8(kUtf8);
+    test::TempDir dir;
+    EXPECT_EQ(ArtistList::FromBytes("Zed\r\nabba\r\n\r\nBand\r\n").entries(),
+              (Lines{"", "abba", "Band", "Zed"}));
+    const std::string path = dir.Write("artist.txt", "Zed\r\nabba\r\n"),
+                      fresh = dir.File("new.txt");
+    ArtistList list = ArtistList::Load(path);
+    ScriptedPrompts prompts, quiet;
+    std::size_t position = 99;
+    EXPECT_EQ(list.Add("Band", path, 0, prompts, &position), ArtistList::AddResult::Added);
+    EXPECT_EQ(position, 1u);
+    EXPECT_EQ(list.Add("ZED", path, 0, prompts), ArtistList::AddResult::AlreadyListed);
+    EXPECT_EQ(list.Add("", path, 0, prompts), ArtistList::AddResult::Empty);
+    EXPECT_EQ(test::ReadAll(path), "abba\r\nBand\r\nZed\r\n");
+    EXPECT_EQ(ArtistList::Load(fresh).Add("ア", fresh, 1, quiet), ArtistList::AddResult::Added);
+    EXPECT_EQ(test::ReadAll(fresh), "ア\r\n");
+    std::filesystem::create_directory(dir.path() / "folder");
+    EXPECT_EQ(list.Add("Cat", dir.File("folder"), 0, prompts), ArtistList::AddResult::WriteFailed);
+    EXPECT_EQ(list.entries(), (Lines{"abba", "Band", "Cat", "Zed"}));
+    const std::string large = dir.Write("large.txt", "Zed\r\n");
+    std::filesystem::resize_file(large, 17u << 20);
+    EXPECT_EQ(ArtistList::Load(large).Add("Band", large, 0, prompts),
+              ArtistList::AddResult::Unreadable);
+    EXPECT_EQ(std::filesystem::file_size(large) == 17u << 20 &&
+                  test::ReadAll(large).starts_with("Zed\r\n"),
+              true);
+    EXPECT_TRUE(quiet.messages.empty() && std::filesystem::is_directory(dir.path() / "folder"));
+    const auto failed = test::Refusal("リストを更新できませんでした");
+    EXPECT_EQ(prompts.messages,
+              (std::vector{test::Done("リストに追加しました"),
+                           test::Refusal("すでにリストにあります"), failed, failed}));
+}
+
+// ID3v2 to ID3v1: cut to the widths, never splitting a character; held fields stay; the
+// track from its first three bytes (the counter with automatic tracks).
+TEST(TagConversionTest, CopiesBetweenThePages) {
+    const std::string a = "\xE3\x81\x82", c35(35, 'c'), c28(28, 'c');  // あ: 3 bytes
+    const std::string titles[] = {
+        std::string(40, 't'), std::string(29, 't') + a + "x", "t", "t", "t", "t"};
+    const std::string comments[] = {c35, std::string(27, 'c') + a, c35, c35, "", ""};
+    const std::string years[] = {"19990", "19" + a, "1999", "", "", ""},
+                      tracks[] = {"7/12", "7", "300", "1234", "x5", ""};
+    const Id3v1Values want[] = {
+        {std::string(30, 't'), "Band", "A", "1999", c28, 7, 5},
+        {std::string(29, 't'), "Band", "A", "19", std::string(27, 'c'), 7, 5},
+        {"t", "Old", "A", "1999", c28, 44, 5},
+        {"t", "Band", "A", "", c28, 123, 5},
+        {"t", "Band", "A", "", "", 0, 5},
+        {"t", "Band", "A", "", "", 2, 5}};
+    for (int i = 0; i < 6; ++i) {
+        TagEditor editor(EditorMode::List, "/m/song.mp3");
+        Id3v2Values& v2 = editor.v2.values;
+        v2[V2Field::Title] = titles[i], v2[V2Field::Comment] = comments[i],
+        v2[V2Field::Year] = years[i];
+        v2[V2Field::Track] = tracks[i], v2[V2Field::Artist] = "Band", v2[V2Field::Album] = "A",
+        v2.genreLine = 5;
+        editor.v1.values.artist = "Old", editor.v1.holds.artist = i == 2, editor.autoTrack = i == 5;
+        editor.trackCounter = 258, editor.currentPage = 2;
+        CopyId3v2ToId3v1(editor, kUtf8);
+        EXPECT_EQ(editor.v1.values, want[i]) << i;
+        EXPECT_TRUE(editor.v1.hasBox && editor.currentPage == 1);
+    }
+    // ID3v1 to ID3v2: whole values; held fields and frames not taken over (locked) stay.
+    TagEditor editor(EditorMode::List, "/m/song.mp3");
+    editor.v1.values = {"T", "A", "B", "2001", "C", 0, 9};
+    editor.v2.values[V2Field::Composer] = "Comp", editor.v2.values[V2Field::Track] = "3";
+    editor.v2.holds[V2Field::Album] = true;
+    CopyId3v1ToId3v2(editor);
+    const Id3v2Values& v2 = editor.v2.values;
+    EXPECT_EQ(v2[V2Field::Title] + v2[V2Field::Album] + v2[V2Field::Comment] + v2[V2Field::Track] +
+                  v2[V2Field::Composer],
+              "TCComp");
+    EXPECT_TRUE(v2.genreLine == 9 && editor.v2.hasBox && editor.currentPage == 2);
+    editor.v1.values = {"T", "A", "B", "2001", "New", 4, 3};
+    editor.v2.record.lockedFlags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
+    CopyId3v1ToId3v2(editor);
+    EXPECT_EQ(v2[V2Field::Comment] + v2[V2Field::Track] + std::to_string(v2.genreLine), "C49");
+    editor.autoTrack = true, editor.trackCounter = 12;
+    CopyId3v1ToId3v2(editor);
+    EXPECT_EQ(v2[V2Field::Track], "12");
+}
+
+// Checked: the shown page's track starts the counter; unchecked: what the file held.
+TEST(TagConversionTest, AutomaticTrackStartsFromTheShownPage) {
+    const int pages[] = {1, 1, 2, 2, 1}, v1Tracks[] = {0, 4, 4, 4, -3},
+              counters[] = {1, 4, 12, 1, 1};
+    const char* v2Tracks[] = {"", "9", "12/15", "", ""};
+    for (int i = 0; i < 5; ++i) {
+        TagEditor editor(EditorMode::List, "/m/song.mp3");
+        editor.currentPage = std::uint8_t(pages[i]),
+        editor.v1.values.track = std::int16_t(v1Tracks[i]);
+        editor.v2.values[V2Field::Track] = v2Tracks[i];
+        editor.v2.record.oldValue[FieldIndex(V2Field::Track)] = "8/9";
+        SetAutoTrack(editor, true);
+        EXPECT_TRUE(editor.autoTrack && editor.trackCounter == counters[i] &&
+                    editor.v1.values.track == counters[i])
+            << i;
+        EXPECT_EQ(editor.v2.values[V2Field::Track], std::to_string(counters[i]));
+        SetAutoTrack(editor, false);
+        EXPECT_TRUE(!editor.autoTrack && editor.v1.values.track == 0 &&
+                    editor.v2.values[V2Field::Track] == "8/9");
+    }
+}
+
+TEST(FileNameTemplateTest, Expansion) {
+    const Id3v1Values v1 = {"Intro", "Band1", "Alb1", "1999", "c1", 3, -1};
+    const Id3v2Values v2 = {
+        {{"Song", "Band", "Alb2", "2001", "", "c2", "12", "Comp", "Orig", "Copy", "url", "Enc"}},
+        -1};
+    // Each token once; the hyphen is the width character (width 0); at the end only the
+    // four characters are replaced; width 12 takes one digit.
+    const Lines cases = Split(
+        "%1tr2 %1ti|03 Intro|%2tr3-%2ar|012-Band|%1tr-%1ti|3Intro|%2ti %2ti|Song %2ti|"
+        "%1ar%1al%1ye%1cm|Band1Alb11999c1|%2al%2ye%2cm%2sa%2or%2co%2ur%2en|"
+        "Alb22001c2CompOrigCopyurlEnc|"
+        "x%1tr|x3|%1tr12|0000000000032|%2tr1|12|||%1TI|%1TI");
+    for (int i = 0; i < 22; i += 2)
+        EXPECT_EQ(ExpandFileNameTemplate(cases[i], v1, v2, kUtf8), cases[i + 1]) << cases[i];
+    // A title holding a later token has it replaced; an earlier one does not.
+    Id3v1Values tricky = v1;
+    tricky.title = "%1ar and %1ti";
+    EXPECT_EQ(ExpandFileNameTemplate("%1ti", tricky, v2, kUtf8), "Band1 and %1ti");
+    // Tokens only on character boundaries (0x83 0x25 is one character); a double-byte width
+    // character is replaced whole.
+    EXPECT_EQ(ExpandFileNameTemplate("\x83%1ti\x83\x40%1tr\x82\xA0x", v1, {}, kCp932),
+              "\x83%1ti\x83\x40"
+              "3x");
+}
+
+TEST(RenameSongTest, ForbiddenCharactersAndRename) {
+    for (const char c : std::string("\\/:*?\"<>|"))
+        EXPECT_EQ(FindForbiddenNameChar(std::string("ab") + c, kCp932), 2u) << c;
+    // 0x95 0x5C and 0x83 0x7C are single Shift-JIS characters, not a backslash or a bar.
+    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C", kCp932), std::string::npos);
+    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C", kUtf8), 1u);
+    ScopedCodePage utf8(kUtf8);
+    test::TempDir dir;
+    SongTable table(PathStyle::Posix);
+    std::string song = dir.Write("song.mp3", "bytes"), renamed = dir.File("新しい.mp3");
+    table.AppendEntry(dir.Write("first.mp3", "1"), "first"), table.AppendEntry(song, "old");
+    table.AppendEntry(dir.Write("last.mp3", "3"), "last");
+    table.info().seconds = 6000 + 125;
+    ScriptedPrompts prompts;
+    EXPECT_EQ(RenameSongFile(song, "新しい", renamed, table, 1, 1, prompts),
+              RenameOutcome::Renamed);
+    EXPECT_EQ(song + test::ReadAll(renamed) + table.songPaths()[1], renamed + "bytes" + renamed);
+    EXPECT_EQ(table.entries(), (Lines{"first", "102：05  新しい.mp3", "last"}));
+    EXPECT_EQ(SongListEntry(65, "a"), "  1：05  a");
+    EXPECT_TRUE(prompts.messages.empty());  // kanryoumes
 }
 
 }  // namespace
