@@ -540,15 +540,13 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
                      : "日本語ソ|表示 "
                        "\xF0\x9F\x8E\xB5|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
         const Lines values = Split(joined);
-        const Bytes text = encoding == 1   ? Utf16Le("old")
-                           : encoding == 2 ? Utf16Be("old", false)
-                                           : Bytes("old");
+        const Bytes text[] = {"old", Utf16Le("old"), Utf16Be("old", false), "old"};
         std::vector<Id3v2Frame> frames = {
             RawFrame("TCON", T("(1)")), RawFrame("COMM", CommBody(0, "jpn", "", "old")),
             RawFrame("WXXX", "\0\0http://old/"s), RawFrame("APIC", Bytes(3000, 'Z'))};
         for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
                                "TOPE", "TCOP", "TENC"}) {
-            frames.push_back(TextFrame(id, text, std::uint8_t(encoding)));
+            frames.push_back(TextFrame(id, text[encoding], std::uint8_t(encoding)));
         }
         const Bytes old = major ? Old(major, frames, 200) : "";
         const std::string path = dir.Write("peer.mp3", old + FramesFile(72));
@@ -648,15 +646,16 @@ TEST(GenreListTest, ShippedFileAndCodes) {
         EXPECT_EQ(list.CodeAt(int(at)), codes[i]) << names[i];
     }
     EXPECT_EQ(list.CodeAt(-1) + list.CodeAt(int(kGenreCount)), 2 * 247);  // no selection: line 0
-    EXPECT_EQ(list.FirstLineWithCode(17), std::optional<int>(83));
-    EXPECT_EQ(list.FirstLineWithCode(80), std::nullopt);
-    const GenreList kuuran = GenreList::FromBytes(kShipped, 1);  // the empty choice is 255
-    EXPECT_EQ(kuuran.FirstLineWithCode(255), std::optional<int>(0));
-    EXPECT_EQ(kuuran.FirstLineWithCode(247), std::nullopt);
-    const GenreList missing = GenreList::Load(dir.File("none.txt"), 0);
+    const GenreList kuuran = GenreList::FromBytes(kShipped, 1),
+                    missing = GenreList::Load(dir.File("none"), 0),
+                    few =
+                        GenreList::FromBytes("\nB\nA\n", 0);  // the empty choice is 255 with kuuran
+    EXPECT_EQ((std::vector{list.FirstLineWithCode(17), list.FirstLineWithCode(80),
+                           kuuran.FirstLineWithCode(255), kuuran.FirstLineWithCode(247),
+                           few.FirstLineWithCode(146), few.FirstLineWithCode(14)}),
+              (std::vector<std::optional<int>>{83, {}, 0, {}, 1, {}}));
     EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing());
-    EXPECT_EQ(GenreList::FromBytes("\nB\nA\n", 0).names(), (Lines{"", "A", "B"}));
-    EXPECT_EQ(GenreList::FromBytes("\nB\nA\n", 0).FirstLineWithCode(14), std::nullopt);
+    EXPECT_EQ(few.names(), (Lines{"", "A", "B"}));
 }
 
 // Entries sorted, a case-blind duplicate refused, the file rewritten whole; a failed write
