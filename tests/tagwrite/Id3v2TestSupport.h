@@ -8,18 +8,11 @@ namespace sorrelbox::test {
 
 // A frame with its body as given (Id3v2Frame has optional members that brace lists would leave
 // unnamed).
-inline Id3v2Frame RawFrame(std::string_view id, Bytes body, SizeForm form = SizeForm::Native) {
+inline Id3v2Frame RawFrame(std::string_view id, Bytes body, SizeForm form = SizeForm::Native,
+                           std::uint16_t flags = 0) {
     Id3v2Frame frame;
-    frame.id = id;
-    frame.body = std::move(body);
-    frame.sizeForm = form;
+    frame.id = id, frame.body = std::move(body), frame.sizeForm = form, frame.flags = flags;
     return frame;
-}
-
-inline Id3v1Tag Id3v1WithTitle(std::string_view title) {
-    Id3v1Tag tag;
-    tag.title = title;
-    return tag;
 }
 
 }  // namespace sorrelbox::test
