@@ -64,17 +64,6 @@ std::string CliScan(const std::vector<std::string>& paths, const char* codePage)
     return results + " exit " + std::to_string(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
 }
 
-// What the tag reader made of a file, in short.
-std::string Describe(const SongTags& t) {
-    std::string s = t.v2.tagFound ? "v2" : "-";
-    if (t.v2.cutShort) s += " cut";
-    for (const auto& [field, name] : {std::pair{kTitle, " title"}, {kArtist, " artist"}}) {
-        const auto& f = t.v2.field(field);
-        if (f.present) s += name + (f.hasValue ? "=" + f.value : "?") + (f.utf16 ? "(16)" : "");
-    }
-    return s + (t.v1.present ? " v1" : "");
-}
-
 Bytes WithTag(std::vector<Id3v2Frame> frames, bool v1) {
     Id3v2Tag tag;
     tag.frames = std::move(frames);
@@ -96,18 +85,18 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
         Bytes bytes;
         ScanResult scan;
         std::uint32_t id3v2Size;
-        const char *title, *tags;  // title nullptr: the file name
+        const char* title;  // nullptr: the file name
     } rows[] = {
-        {"empty.mp3", "", kNo, 0, nullptr, "-"},
-        {"id3.mp3", "ID3", kNo, 0, nullptr, "-"},
-        {"sync.mp3", "\xFF\xFB\x90", kNo, 0, nullptr, "-"},
-        {"tiny.mp3", "TAG" + Bytes(100, 'x'), kNo, 0, nullptr, "-"},
+        {"empty.mp3", "", kNo, 0, nullptr},
+        {"id3.mp3", "ID3", kNo, 0, nullptr},
+        {"sync.mp3", "\xFF\xFB\x90", kNo, 0, nullptr},
+        {"tiny.mp3", "TAG" + Bytes(100, 'x'), kNo, 0, nullptr},
         // A size field is a claim, not an allocation.
-        {"huge-tag.mp3", "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s, kNo, 0x0FFFFFFF, nullptr, "v2"},
+        {"huge-tag.mp3", "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s, kNo, 0x0FFFFFFF, nullptr},
         {"frame-past-tag.mp3", WithTag({Raw("TIT2", TextBody(0, "cut"), 1000u)}, true), kOk, 14,
-         "from v1", "v2 cut v1"},
+         "from v1"},
         {"tit2-empty.mp3", WithTag({Raw("TIT2", ""), TextFrame("TPE1", "artist")}, true), kOk, 27,
-         "", "v2 title? artist=artist v1"},
+         ""},
         // Encoding 1, byte-order mark, "AB" in UTF-16LE and one byte more.
         {"utf16-odd.mp3",
          WithTag({Raw("TIT2",
@@ -115,7 +104,7 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
                       "A\0B\0C"s),
                   Raw("TPE1", "\x01\xFF"s)},
                  false),
-         kOk, 30, "AB", "v2 title=AB(16) artist=(16)"},
+         kOk, 30, "AB"},
     };
     TempDir dir;
     std::vector<std::string> paths;
@@ -134,9 +123,7 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
             EXPECT_EQ(info.id3v2Size, r.id3v2Size);
             EXPECT_EQ(ReadDisplayTitle(paths[i], info.id3v2Size, PathStyle::Posix),
                       r.title ? r.title : r.name);
-            const auto tags = ReadSongTags(paths[i], info.id3v2Size);
-            ASSERT_TRUE(tags.has_value());
-            EXPECT_EQ(Describe(*tags), r.tags);
+            EXPECT_TRUE(ReadSongTags(paths[i], info.id3v2Size).has_value());
         });
         ::getrusage(RUSAGE_SELF, &usage);
         EXPECT_LT(usage.ru_maxrss - rssBefore, 64 * 1024);  // nothing near the 256 MB claimed
