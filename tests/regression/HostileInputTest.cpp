@@ -1,23 +1,15 @@
-// Files people keep in music folders that are not what they claim to be. Each gives a clear
-// result, ends in bounded time and leaves every file on disk as it was.
+// Files, playlists and settings that are not what they claim to be: each gives a clear result,
+// ends in bounded time and leaves every file on disk as it was.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <map>
 #include <random>
-#include <string>
-#include <tuple>
-#include <vector>
 
 #include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
@@ -35,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+const CodePage kUtf8(CodePage::Kind::Utf8), kCp932(CodePage::Kind::Cp932);
 
 // A hang fails the test at once instead of holding CI until its time limit.
 void Bounded(const std::function<void()>& work) {
@@ -43,93 +36,78 @@ void Bounded(const std::function<void()>& work) {
     done.get();
 }
 
-// Every entry of a folder with what it held: bytes, time written and type.
+// Every entry of a folder with its bytes, time written and type.
 using Snapshot = std::map<std::string, std::tuple<std::string, fs::file_time_type, fs::file_type>>;
 Snapshot SnapshotOf(const TempDir& dir) {
     Snapshot s;
     for (const auto& e : fs::directory_iterator(dir.path())) {
-        const std::string path = e.path().string();
-        const auto type = fs::symlink_status(path).type();
-        s[path] = {type == fs::file_type::regular ? ReadAll(path) : "", fs::last_write_time(path),
-                   type};
+        const auto type = e.symlink_status().type();
+        s[e.path().string()] = {type == fs::file_type::regular ? ReadAll(e.path().string()) : "",
+                                e.last_write_time(), type};
     }
     return s;
 }
 
-// The program's scan: the result field of each JSON line, and its exit status last.
-std::vector<int> CliScanResults(const std::vector<std::string>& paths, const char* codePage) {
+// sorrelbox-cli scan: the result of each line, then the exit status.
+std::string CliScan(const std::vector<std::string>& paths, const char* codePage) {
     std::string command =
         "SORRELBOX_CODEPAGE="s + codePage + " timeout 60 '" + SORRELBOX_CLI_PATH + "' scan";
     for (const std::string& path : paths) command += " '" + path + "'";
-    std::vector<int> results;
+    std::string out, results;
     FILE* pipe = ::popen(command.c_str(), "r");
-    char line[4096];
-    while (pipe && std::fgets(line, sizeof line, pipe)) {
-        const char* at = std::strstr(line, "\"result\":");
-        results.push_back(at ? std::atoi(at + 9) : -1);
+    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+    for (auto at = out.find("\"result\":"); at != std::string::npos;
+         at = out.find("\"result\":", at + 1)) {
+        results += out[at + 9];
     }
     const int rc = pipe ? ::pclose(pipe) : -1;
-    results.push_back(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
-    return results;
+    return results + " exit " + std::to_string(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
 }
 
-// What the tag reader made of a file, in short.
-std::string Describe(const SongTags& t) {
-    std::string s = t.v2.tagFound ? "v2" : "-";
-    if (t.v2.cutShort) s += " cut";
-    for (const auto& [field, name] : {std::pair{kTitle, " title"}, {kArtist, " artist"}}) {
-        const auto& f = t.v2.field(field);
-        if (f.present) s += name + (f.hasValue ? "=" + f.value : "?") + (f.utf16 ? "(16)" : "");
-    }
-    return s + (t.v1.present ? " v1" : "");
+Id3v2Frame Raw(std::string id, Bytes body) {
+    return {std::move(id), std::move(body), SizeForm::Native, std::nullopt, std::nullopt, 0};
 }
-
-Bytes WithTag(std::vector<Id3v2Frame> frames, bool v1) {
+// A tag of frames (the first declaring size bytes when given), a frame, an ID3v1 tag or filler.
+Bytes WithTag(std::vector<Id3v2Frame> frames, bool v1, std::optional<std::uint32_t> size = {}) {
     Id3v2Tag tag;
     tag.frames = std::move(frames);
+    tag.frames[0].sizeValue = size;
     Id3v1Tag old;
     old.title = "from v1";
     Mp3Builder b;
     b.Id3v2(tag).Frame();
     return v1 ? b.FillToBeforeId3v1(2000).Id3v1(old).Build() : b.FillTo(2000).Build();
 }
-Id3v2Frame Raw(std::string id, Bytes body, std::optional<std::uint32_t> declared = {}) {
-    return {std::move(id), std::move(body), SizeForm::Native, std::nullopt, declared, 0};
-}
 
 TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
-    const ScopedCodePage utf8(CodePage(CodePage::Kind::Utf8));
+    const ScopedCodePage utf8(kUtf8);
+    constexpr auto kOk = ScanResult::ScanOk, kNo = ScanResult::ScanNoHeader;
     const struct {
         const char* name;
         Bytes bytes;
         ScanResult scan;
         std::uint32_t id3v2Size;
-        const char *title, *tags;  // title nullptr: the file name
+        const char* title;  // nullptr: the file name
     } rows[] = {
-        {"empty.mp3", "", ScanResult::ScanNoHeader, 0, nullptr, "-"},
-        {"id3.mp3", "ID3", ScanResult::ScanNoHeader, 0, nullptr, "-"},
-        {"sync.mp3", "\xFF\xFB\x90", ScanResult::ScanNoHeader, 0, nullptr, "-"},
+        {"empty.mp3", "", kNo, 0, nullptr},
+        {"id3.mp3", "ID3", kNo, 0, nullptr},
+        {"sync.mp3", "\xFF\xFB\x90", kNo, 0, nullptr},
+        {"tiny.mp3", "TAG" + Bytes(100, 'x'), kNo, 0, nullptr},
         // A size field is a claim, not an allocation.
-        {"huge-tag.mp3", "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s, ScanResult::ScanNoHeader, 0x0FFFFFFF,
-         nullptr, "v2"},
-        {"frame-past-tag.mp3", WithTag({Raw("TIT2", TextBody(0, "cut"), 1000u)}, true),
-         ScanResult::ScanOk, 14, "from v1", "v2 cut v1"},
-        {"tit2-empty.mp3", WithTag({Raw("TIT2", ""), TextFrame("TPE1", "artist")}, true),
-         ScanResult::ScanOk, 27, "", "v2 title? artist=artist v1"},
+        {"huge-tag.mp3", "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s, kNo, 0x0FFFFFFF, nullptr},
+        {"frame-past-tag.mp3", WithTag({TextFrame("TIT2", "cut")}, true, 1000), kOk, 14, "from v1"},
+        {"tit2-empty.mp3", WithTag({Raw("TIT2", ""), TextFrame("TPE1", "artist")}, true), kOk, 27,
+         ""},
         // Encoding 1, byte-order mark, "AB" in UTF-16LE and one byte more.
         {"utf16-odd.mp3",
-         WithTag({Raw("TIT2",
-                      "\x01\xFF\xFE"
-                      "A\0B\0C"s),
-                  Raw("TPE1", "\x01\xFF"s)},
-                 false),
-         ScanResult::ScanOk, 30, "AB", "v2 title=AB(16) artist=(16)"},
+         WithTag({TextFrame("TIT2", Utf16Le("AB") + "C", 1), Raw("TPE1", "\x01\xFF"s)}, false), kOk,
+         30, "AB"},
     };
     TempDir dir;
     std::vector<std::string> paths;
     for (const auto& r : rows) paths.push_back(dir.Write(r.name, r.bytes));
     const Snapshot before = SnapshotOf(dir);
-    std::vector<int> expected;
+    std::string results;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const auto& r = rows[i];
         SCOPED_TRACE(r.name);
@@ -142,16 +120,13 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
             EXPECT_EQ(info.id3v2Size, r.id3v2Size);
             EXPECT_EQ(ReadDisplayTitle(paths[i], info.id3v2Size, PathStyle::Posix),
                       r.title ? r.title : r.name);
-            const auto tags = ReadSongTags(paths[i], info.id3v2Size);
-            ASSERT_TRUE(tags.has_value());
-            EXPECT_EQ(Describe(*tags), r.tags);
+            EXPECT_TRUE(ReadSongTags(paths[i], info.id3v2Size).has_value());
         });
         ::getrusage(RUSAGE_SELF, &usage);
         EXPECT_LT(usage.ru_maxrss - rssBefore, 64 * 1024);  // nothing near the 256 MB claimed
-        expected.push_back(static_cast<int>(r.scan));
+        results += std::to_string(static_cast<int>(r.scan));
     }
-    expected.push_back(1);
-    EXPECT_EQ(CliScanResults(paths, "UTF-8"), expected);
+    EXPECT_EQ(CliScan(paths, "UTF-8"), results + " exit 1");
     EXPECT_EQ(SnapshotOf(dir), before);
 }
 
@@ -165,13 +140,17 @@ TEST(HostileFiles, PipesFoldersAndUnconvertibleNamesCannotBeOpened) {
         dir.Write(lookalike, CbrFile(4000));
     const std::string unconvertible = dir.File("bad") + "\x81\x20.mp3";  // 0x20 is no trail byte
     const Snapshot before = SnapshotOf(dir);
-    const CodePage utf8(CodePage::Kind::Utf8), cp932(CodePage::Kind::Cp932);
-    for (const auto& [path, codePage] :
-         {std::pair{pipe, utf8}, {folder, utf8}, {pipe, cp932}, {unconvertible, cp932}}) {
+    for (const auto& [path, codePage] : {std::pair{pipe, kUtf8},
+                                         {folder, kUtf8},
+                                         {dir.File("gone.mp3"), kUtf8},
+                                         {std::string(), kUtf8},
+                                         {pipe, kCp932},
+                                         {unconvertible, kCp932}}) {
         SCOPED_TRACE(path);
         const ScopedCodePage scoped(codePage);
         Bounded([&] {
             SongInfo info;
+            info.bitRate = 5;  // every scan starts from zero
             EXPECT_EQ(ScanMpegFile(path, info), ScanResult::ScanOpenFailed);
             EXPECT_EQ(info, SongInfo{});
             EXPECT_EQ(ReadDisplayTitle(path, 100, PathStyle::Posix),
@@ -179,8 +158,8 @@ TEST(HostileFiles, PipesFoldersAndUnconvertibleNamesCannotBeOpened) {
             EXPECT_FALSE(ReadSongTags(path, 0).has_value());
         });
     }
-    EXPECT_EQ(CliScanResults({pipe, folder}, "UTF-8"), (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(CliScanResults({unconvertible}, "CP932"), (std::vector<int>{1, 1}));
+    EXPECT_EQ(CliScan({pipe, folder}, "UTF-8"), "11 exit 1");
+    EXPECT_EQ(CliScan({unconvertible}, "CP932"), "1 exit 1");
     EXPECT_EQ(SnapshotOf(dir), before);  // nothing created or changed
 }
 
@@ -202,45 +181,29 @@ TEST(HostileSettings, AMegabyteOfGarbageGivesTheDefaults) {
     EXPECT_EQ(SnapshotOf(dir), before);
 }
 
-class HostilePlaylist : public ::testing::Test {
-  protected:
-    // Loads the playlist, returns the messages, and checks nothing on disk changed.
-    std::vector<ScriptedPrompts::Message> Load(const Bytes& text) {
+// A line of 100 KB fails alone and is named; a NUL never cuts a line short to another file.
+TEST(HostilePlaylist, BadLinesFailAloneAndAreNamed) {
+    const ScopedCodePage utf8(kUtf8);
+    TempDir dir;
+    const std::string a = dir.Write("a.mp3", CbrFile(4000)), b = dir.Write("b.mp3", CbrFile(8000));
+    const Bytes longName(100 * 1024, 'n');
+    for (const auto& [text, loaded, failed] :
+         {std::tuple{"a.mp3\r\n" + longName + "\r\nb.mp3\r\n", std::vector{a, b}, "\n" + longName},
+          {"a.mp3\0junk\nb.mp3\n\0\n"s, std::vector{b}, "\na.mp3\0junk\n\0"s}}) {
         dir.Write("list.m3u", text);
         const Snapshot before = SnapshotOf(dir);
+        SongTable table{PathStyle::Posix};
+        Settings settings;
         ScriptedPrompts prompts;
         LoadContext context{table, settings, prompts};
         Bounded([&] { LoadPlaylist(context, dir.File("list.m3u")); });
         EXPECT_EQ(SnapshotOf(dir), before);
-        return prompts.messages;
+        EXPECT_EQ(table.songPaths(), loaded);
+        EXPECT_EQ(table.songCount(), static_cast<int>(loaded.size()));
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0].text, CpText("読み込めなかったファイルがあります") + failed);
+        EXPECT_EQ(prompts.messages[0].caption, CpText("エラー"));
     }
-    std::string Failed(const std::string& lines) const {
-        return CpText("読み込めなかったファイルがあります") + lines;
-    }
-
-    const ScopedCodePage utf8{CodePage(CodePage::Kind::Utf8)};
-    TempDir dir;
-    std::string a = dir.Write("a.mp3", CbrFile(4000)), b = dir.Write("b.mp3", CbrFile(8000));
-    SongTable table{PathStyle::Posix};
-    Settings settings;
-};
-
-TEST_F(HostilePlaylist, ALineOf100KBFailsAloneAndIsNamed) {
-    const Bytes longName(100 * 1024, 'n');
-    const auto messages = Load("a.mp3\r\n" + longName + "\r\nb.mp3\r\n");
-    EXPECT_EQ(table.songPaths(), (std::vector<std::string>{a, b}));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, Failed("\n" + longName));
-    EXPECT_EQ(messages[0].caption, CpText("エラー"));
-}
-
-TEST_F(HostilePlaylist, NulBytesNeverCutALineShortToAnotherFile) {
-    // "a.mp3" NUL "junk" must not load a.mp3: the line names no file that exists.
-    const auto messages = Load("a.mp3\0junk\nb.mp3\n\0\n"s);
-    EXPECT_EQ(table.songPaths(), (std::vector<std::string>{b}));
-    EXPECT_EQ(table.songCount(), 1);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, Failed("\na.mp3\0junk"s + "\n\0"s));
 }
 
 }  // namespace
