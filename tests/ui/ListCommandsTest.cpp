@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "support/Messages.h"
 #include "support/Mp3Builder.h"
@@ -27,10 +28,6 @@ class ListCommandsTest : public ::testing::Test {
         for (const std::string& line : table.entries()) names += line[line.size() - 5];
         return names;
     }
-    std::string Fields() const {
-        return table.timeText() + "|" + table.sizeText() + "|" + table.bitRateText() + "|" +
-               table.titleText();
-    }
 
     test::TempDir dir;
     ScriptedPrompts prompts;
@@ -40,140 +37,99 @@ class ListCommandsTest : public ::testing::Test {
     ListCommands commands{table, settings, startup, prompts};
 };
 
-TEST_F(ListCommandsTest, SelectionShowsTheTitleOrTheErrorTextAndDeleteSubtractsTheFileNow) {
-    test::Id3v2Tag tag;
-    tag.frames = {test::TextFrame("TIT2", "Evening Song")};
-    dir.Write("c.mp3", test::Mp3Builder().Id3v2(tag).Frame().FillTo(16000 * 245).Build());
-    Load(2);
-    commands.DropFiles({dir.File("c.mp3")});
-    commands.SelectionChanged(2);
-    EXPECT_EQ(Fields(), CpText("4：05|3.7MB|128kbps|Evening Song"));
-    EXPECT_EQ(commands.TakeListChange(), 2u);
-    commands.SelectionChanged(1);
-    EXPECT_EQ(commands.TakeListChange(), ListCommands::kNoChange);  // selecting changes nothing
+// Each row runs a script on a new list of its songs: a digit or '-' selects, R reorders, D
+// deletes, c cancels the next question, O opens files and F a folder (both cancelled), L and U
+// write the list and the M3U (cancelled), N new list, X drops nothing, t and T close the editor
+// (list, single), p and P the player (single, sequence), g removes the first song's file and s
+// makes the second shorter. The state: the lines, the selection, * while a move waits, the
+// selected time, the total time and the last message.
+TEST_F(ListCommandsTest, ScriptsOfCommands) {
+    const std::map<char, std::function<void()>> ops = {
+        {'R', [&] { commands.Reorder(); }},
+        {'D', [&] { commands.Delete(); }},
+        {'O', [&] { commands.OpenFiles(); }},
+        {'F', [&] { commands.OpenFolder(); }},
+        {'L', [&] { commands.MakeList(); }},
+        {'U', [&] { commands.MakeM3u(); }},
+        {'N', [&] { commands.NewList(); }},
+        {'X', [&] { commands.DropFiles({}); }},
+        {'c', [&] { prompts.answers.push_back(MessageAnswer::Cancel); }},
+        {'t', [&] { commands.TagEditorClosed(TagEditorMode::List); }},
+        {'T', [&] { commands.TagEditorClosed(TagEditorMode::Single); }},
+        {'p', [&] { commands.PlayerClosed(PlayerMode::Single); }},
+        {'P', [&] { commands.PlayerClosed(PlayerMode::Sequence); }},
+        {'g', [&] { std::filesystem::remove(table.songPaths()[0]); }},
+        {'s', [&] { test::WriteCbrSong(dir, "b.mp3", 4); }}};
+    const std::tuple<int, const char*, const char*> rows[] = {
+        {4, "0R3", "bcda 3 0：10 1：40 1番目を4番目に移動しますか？"},
+        {4, "3R0", "dabc 0 0：40 1：40 4番目を1番目に移動しますか？"},
+        {4, "1R2", "acbd 2 0：20 1：40 2番目を3番目に移動しますか？"},
+        {4, "2R2", "abcd 2 0：30 1：40 3番目を3番目に移動しますか？"},
+        {4, "0Rc3", "abcd 3 0：40 1：40 1番目を4番目に移動しますか？"},
+        {4, "1R", "abcd 1* 0：20 1：40 移動先を選択してください"},
+        {0, "R", " -1  0：00 １曲以下しか読み込まれていません"},
+        {1, "0R", "a 0 0：10 0：10 １曲以下しか読み込まれていません"},
+        {2, "R", "ab -1  0：30 ファイルが選択されていません"},
+        // A pending move ends with these commands or an end gone, and with no others.
+        {3, "1RO", "abc 1 0：20 1：00 移動先を選択してください"},
+        {3, "1RF", "abc 1 0：20 1：00 移動先を選択してください"},
+        {3, "1RL", "abc 1 0：20 1：00 移動先を選択してください"},
+        {3, "1RU", "abc 1 0：20 1：00 移動先を選択してください"},
+        {3, "1RN", " -1  0：00 移動先を選択してください"},
+        {3, "1RXpc0", "abc 0 0：10 1：00 2番目を1番目に移動しますか？"},
+        {3, "1R-", "abc -1 0：20 1：00 移動先を選択してください"},
+        {3, "2RD0", "ab 0 0：10 0：30 3番目を削除しますか？"},
+        // Deleting subtracts what the file measures now; one that cannot be measured stays.
+        {3, "1cD", "abc 1 0：20 1：00 2番目を削除しますか？"},
+        {3, "s1D", "ac -1  0：56 2番目を削除しますか？"},
+        {3, "g0D", "abc 0  1：00 mp3情報を取得できなかったので\nリストから削除できませんでした"},
+        {3, "D", "abc -1  1：00 ファイルが選択されていません"},
+        {0, "D", " -1  0：00 １曲も読み込まれていません"},
+        // Closing the list editor or the sequence player clears the selection; single editing
+        // runs the selection change again, a pending move included.
+        {3, "2t", "abc -1  1：00 "},
+        {3, "2p", "abc 2 0：30 1：00 "},
+        {3, "2P", "abc -1  1：00 "},
+        {3, "1RT", "abc 1 0：20 1：00 2番目を2番目に移動しますか？"}};
+    for (const auto& [songs, script, state] : rows) {
+        Load(songs);
+        for (const char c : std::string_view(script)) {
+            if (ops.contains(c))
+                ops.at(c)();
+            else
+                commands.SelectionChanged(c == '-' ? -1 : c - '0');
+        }
+        EXPECT_EQ(Names() + " " + std::to_string(commands.selection()) +
+                      (commands.movePending() ? "* " : " ") + table.timeText() + " " +
+                      table.totalTimeText() + " " +
+                      (prompts.messages.empty() ? "" : prompts.messages.back().text),
+                  state)
+            << script;
+    }
+}
 
-    // A song that cannot be measured shows a text, not a message, and stays listed.
+TEST_F(ListCommandsTest, UnmeasurableSongShowsATextAndTheListMarksChangesFromTheirFirstLine) {
+    Load(3, 0);
     std::filesystem::remove(table.songPaths()[0]);
     commands.SelectionChanged(0);
-    EXPECT_EQ(Fields(), CpText("|||ファイル情報を取得できませんでした"));
-    commands.Delete();
-    EXPECT_EQ(prompts.messages.back(),
-              test::Failure("mp3情報を取得できなかったので\nリストから削除できませんでした"));
-    EXPECT_EQ(Names(), "abc");
-    EXPECT_EQ(commands.selection(), 0);
-
-    // A song replaced by a shorter one after loading: its length now leaves the totals.
-    test::WriteCbrSong(dir, "b.mp3", 4);
-    commands.SelectionChanged(1);
-    prompts.answers = {MessageAnswer::Cancel};
-    commands.Delete();
-    EXPECT_EQ(prompts.messages.back(), test::Question("2番目を削除しますか？"));
-    EXPECT_EQ(Names(), "abc");
-    commands.Delete();
-    EXPECT_EQ(Names(), "ac");
-    EXPECT_EQ(table.totalTimeText(), CpText("4：31"));
-    EXPECT_EQ(Fields(), "|||");
-    EXPECT_EQ(commands.TakeListChange(), 1u);
-    commands.Delete();
-    EXPECT_EQ(prompts.messages.back(), test::Refusal("ファイルが選択されていません"));
-    Load(0);
-    commands.Delete();
-    EXPECT_EQ(prompts.messages.back(), test::Refusal("１曲も読み込まれていません"));
-}
-
-TEST_F(ListCommandsTest, ReorderAsksForTheTargetThenMovesThereOrCancels) {
-    const struct {
-        int source, target;
-        bool ok;
-        const char* order;
-    } rows[] = {{0, 3, true, "bcda"},
-                {3, 0, true, "dabc"},
-                {1, 2, true, "acbd"},
-                {2, 2, true, "abcd"},
-                {0, 3, false, "abcd"}};
-    for (const auto& r : rows) {
-        Load(4, r.source);
-        commands.Reorder();
-        EXPECT_EQ(prompts.messages.back().caption, CpText("選択"));
-        EXPECT_EQ(commands.moveSource(), r.source);
-        prompts.answers = {r.ok ? MessageAnswer::Ok : MessageAnswer::Cancel};
-        commands.SelectionChanged(r.target);
-        EXPECT_EQ(prompts.messages.back(),
-                  test::Question(std::to_string(r.source + 1) + "番目を" +
-                                 std::to_string(r.target + 1) + "番目に移動しますか？"));
-        EXPECT_EQ(Names(), r.order);
-        EXPECT_FALSE(commands.movePending());
-        // The clicked index stays selected and shows its song, moved or not.
-        EXPECT_EQ(commands.selection(), r.target);
-        EXPECT_EQ(table.timeText(),
-                  CpText("0：" + std::to_string(10 * (r.order[r.target] - 'a' + 1))));
-        EXPECT_EQ(commands.TakeListChange(),
-                  r.ok ? std::size_t(std::min(r.source, r.target)) : ListCommands::kNoChange);
-    }
-    for (const auto& [songs, selected] : {std::pair{0, -1}, {1, 0}, {2, -1}}) {
-        Load(songs, selected);
-        commands.Reorder();
-        EXPECT_EQ(prompts.messages,
-                  std::vector{test::Refusal(songs < 2 ? "１曲以下しか読み込まれていません"
-                                                      : "ファイルが選択されていません")});
-        EXPECT_FALSE(commands.movePending());
-    }
-}
-
-TEST_F(ListCommandsTest, PendingMoveEndsOnlyWithTheCommandsThatEndIt) {
-    const std::function<void()> ending[] = {
-        [&] { commands.OpenFiles(); }, [&] { commands.OpenFolder(); }, [&] { commands.MakeList(); },
-        [&] { commands.MakeM3u(); }, [&] { commands.NewList(); }};
-    const std::function<void()> keeping[] = {
-        [&] { commands.DropFiles({}); },     [&] { commands.EditTag(); },
-        [&] { commands.PlayOne(); },         [&] { commands.PlayInSequence(); },
-        [&] { commands.EditThroughList(); }, [&] { commands.PlayerClosed(PlayerMode::Single); }};
-    for (const auto& run : ending) {
-        Load(3, 1);
-        commands.Reorder();
-        run();  // every dialog is cancelled
-        EXPECT_FALSE(commands.movePending());
-        EXPECT_EQ(commands.moveSource(), 0);
-    }
-    Load(3, 1);
-    commands.Reorder();
-    for (const auto& run : keeping) run();
-    EXPECT_TRUE(commands.movePending());
-    EXPECT_EQ(commands.moveSource(), 1);
-    // A move with an end gone just ends: the selection went away, or the source was deleted.
-    commands.SelectionChanged(-1);
-    commands.SelectionChanged(2);
-    commands.Reorder();
-    commands.Delete();
-    prompts.messages.clear();
-    commands.SelectionChanged(0);
-    EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_FALSE(commands.movePending());
-    EXPECT_EQ(Names(), "ab");
-}
-
-TEST_F(ListCommandsTest, LoadsMarkTheListChangedFromTheirFirstNewLine) {
-    std::filesystem::create_directory(dir.File("more"));
-    const std::string song = test::WriteCbrSong(dir, "more/z.mp3", 5);
-    Load(2, 1);
-    commands.OpenFiles();  // cancelled
+    EXPECT_EQ(table.timeText() + table.titleText(), CpText("ファイル情報を取得できませんでした"));
     EXPECT_EQ(commands.TakeListChange(), ListCommands::kNoChange);
-    prompts.folders.push_back(FolderChoice{false, dir.File("more")});
-    commands.OpenFolder();
+    commands.SelectionChanged(2);
+    commands.Delete();
     EXPECT_EQ(commands.TakeListChange(), 2u);
-    prompts.openFiles.push_back(std::vector{song});
-    commands.OpenFiles();
-    EXPECT_EQ(commands.TakeListChange(), 3u);
-    EXPECT_EQ(Names(), "abzz");
-    EXPECT_EQ(commands.selection(), 1);
+    for (const auto& [source, target] : {std::pair{1, 0}, {0, 1}}) {
+        commands.SelectionChanged(source);
+        commands.Reorder();
+        commands.SelectionChanged(target);
+        EXPECT_EQ(commands.TakeListChange(), 0u);
+    }
 }
 
 TEST_F(ListCommandsTest, EditorAndPlayerRefuseOrSayWhatToOpen) {
-    // mode, song, count and number of what opens; "-" for nothing
-    const auto open = [](const auto& r) {
+    const auto open = [](const auto& r) {  // mode, song, count and number; "-" for nothing
         return !r ? std::string("-")
-                  : std::to_string(int(r->mode)) + " " + r->path.substr(r->path.size() - 5) + " " +
-                        std::to_string(r->songCount) + " " + std::to_string(r->number);
+                  : std::to_string(int(r->mode)) + r->path.substr(r->path.size() - 5) +
+                        std::to_string(r->songCount) + std::to_string(r->number);
     };
     const std::pair<std::function<std::string()>, bool> rows[] = {
         // whether it opens the list
@@ -186,51 +142,19 @@ TEST_F(ListCommandsTest, EditorAndPlayerRefuseOrSayWhatToOpen) {
         EXPECT_EQ(run(), "-");
         EXPECT_EQ(prompts.messages, std::vector{test::Refusal("１曲も読み込まれていません")});
         Load(3);
-        EXPECT_EQ(run(), list ? "1 a.mp3 3 1" : "-");  // the list starts at the first song
+        EXPECT_EQ(run(), list ? "1a.mp331" : "-");  // unselected: the list's first song
         EXPECT_EQ(prompts.messages.size(), list ? 0u : 1u);
         Load(3, 1);
-        EXPECT_EQ(run(), list ? "1 b.mp3 3 2" : "0 b.mp3 0 0");
-        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_EQ(run(), list ? "1b.mp332" : "0b.mp300");
     }
     // Shift reverses the editor's first page for the moment; the setting stays.
     for (const auto& [hyouzi, shift] : {std::pair{0, false}, {0, true}, {1, false}, {1, true}}) {
         settings.hyouzi = std::uint8_t(hyouzi);
         prompts.shiftDown = shift;
-        EXPECT_EQ(commands.EditTag()->firstPage, hyouzi != shift);
-        EXPECT_EQ(commands.EditThroughList()->firstPage, hyouzi != shift);
+        EXPECT_EQ(commands.EditTag()->firstPage + commands.EditThroughList()->firstPage,
+                  2 * (hyouzi != shift));
         EXPECT_EQ(settings.hyouzi, hyouzi);
     }
-}
-
-TEST_F(ListCommandsTest, ClosingTheEditorOrPlayer) {
-    Load(3, 2);
-    commands.TagEditorClosed(TagEditorMode::List);
-    EXPECT_EQ(commands.selection(), -1);
-    EXPECT_EQ(Fields(), "|||");
-    commands.SelectionChanged(2);
-    commands.PlayerClosed(PlayerMode::Single);
-    EXPECT_EQ(commands.selection(), 2);
-    commands.PlayerClosed(PlayerMode::Sequence);
-    EXPECT_EQ(commands.selection(), -1);
-    EXPECT_EQ(Fields(), "|||");
-    // After single editing the selection change runs again, a pending move included.
-    commands.SelectionChanged(1);
-    commands.Reorder();
-    commands.TagEditorClosed(TagEditorMode::Single);
-    EXPECT_EQ(prompts.messages.back(), test::Question("2番目を2番目に移動しますか？"));
-    EXPECT_EQ(table.timeText(), CpText("0：20"));
-}
-
-TEST_F(ListCommandsTest, ContextMenuOnlyBelowTheListTopWithoutPendingMoveAndManualAtStartup) {
-    int measured = 0;
-    const auto measure = [&measured] { return ++measured, 120; };
-    for (const auto& [y, wanted] : {std::pair{60, false}, {-1, false}, {120, true}, {300, true}})
-        EXPECT_EQ(commands.WantsContextMenu(y, measure), wanted) << y;
-    EXPECT_EQ(measured, 1);
-    Load(2, 0);
-    commands.Reorder();
-    EXPECT_FALSE(commands.WantsContextMenu(300, measure));
-    EXPECT_EQ(commands.ManualPath(), dir.File("manual.htm"));
 }
 
 }  // namespace
