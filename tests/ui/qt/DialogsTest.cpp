@@ -38,9 +38,9 @@ class DialogsTest : public QObject {
     // while キャンセル has the focus change nothing.
     void settingsWindow() {
         const std::string ini = dir.File("sorrelbox.ini");
+        const Settings saved{1, 0, 1, 1, 1, 0}, handEdited{2, 2, 0, 1, 1};
         for (int way = 0; way < 4; ++way) {
-            Settings settings{.kanryoumes = 2, .soutai = 2, .hyouzi = 1, .kuuran = 1};
-            const Settings before = settings;
+            Settings settings = handEdited;
             CsetDlg dialog(settings, ini);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -48,8 +48,8 @@ class DialogsTest : public QObject {
             for (QCheckBox* box : dialog.findChildren<QCheckBox*>())
                 checked += box->objectName().right(2) + (box->isChecked() ? "+" : "-");
             QCOMPARE(checked, QString("72+73-76-74+75+77+"));
-            dialog.findChild<QCheckBox*>("check1076")->click();
-            dialog.findChild<QCheckBox*>("check1077")->click();
+            for (const char* name : {"check1076", "check1077"})
+                dialog.findChild<QCheckBox*>(name)->click();
             auto* cancel = dialog.findChild<QPushButton*>("button2");
             if (way == 0)
                 QTest::mouseClick(dialog.findChild<QPushButton*>("button1"), Qt::LeftButton);
@@ -58,35 +58,33 @@ class DialogsTest : public QObject {
             if (way == 3)
                 cancel->setFocus(), QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QCOMPARE(dialog.result(), int(way ? QDialog::Rejected : QDialog::Accepted));
-            const Settings saved{1, 0, 1, 1, 1, 0};
-            QCOMPARE(settings, way ? before : saved);
+            QCOMPARE(settings, way ? handEdited : saved);
             QCOMPARE(LoadSettings(ini), saved);  // left from the first way
         }
     }
 
-    void messageBoxesHaveCaptionIconAndJapaneseButtons() {
-        const struct {
-            MessageIcon icon;
-            QMessageBox::Icon qtIcon;
-            bool cancel;
-        } rows[] = {{MessageIcon::Information, QMessageBox::Information, false},
-                    {MessageIcon::Warning, QMessageBox::Warning, false},
-                    {MessageIcon::Error, QMessageBox::Critical, false},
-                    {MessageIcon::Question, QMessageBox::Question, true},
-                    {MessageIcon::Question, QMessageBox::Question, false}};
-        for (const auto& r : rows) {
-            const bool question = r.icon == MessageIcon::Question;
+    // Questions alone have キャンセル; the last is answered with it.
+    void messageBoxes() {
+        const std::pair<MessageIcon, QMessageBox::Icon> rows[] = {
+            {MessageIcon::Information, QMessageBox::Information},
+            {MessageIcon::Warning, QMessageBox::Warning},
+            {MessageIcon::Error, QMessageBox::Critical},
+            {MessageIcon::Question, QMessageBox::Question},
+            {MessageIcon::Question, QMessageBox::Question}};
+        for (const auto& [icon, qtIcon] : rows) {
+            const bool question = icon == MessageIcon::Question,
+                       cancel = &qtIcon == &rows[4].second;
             AtNextModal<QMessageBox>([&](QMessageBox* box) {
-                QCOMPARE(box->windowTitle() + box->text(), QString("確認1行目\n2行目"));
-                QCOMPARE(box->icon(), r.qtIcon);
-                QCOMPARE(box->buttons().size(), question ? 2 : 1);
+                QCOMPARE(box->windowTitle() + box->text() + QString::number(box->buttons().size()),
+                         QString("確認1行目\n2行目") + (question ? "2" : "1"));
+                QCOMPARE(box->icon(), qtIcon);
                 if (question)
                     QCOMPARE(box->button(QMessageBox::Cancel)->text(), QString("キャンセル"));
-                box->button(r.cancel ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+                box->button(cancel ? QMessageBox::Cancel : QMessageBox::Ok)->click();
             });
-            QCOMPARE(prompts.ShowMessage("1行目\n2行目", "確認", r.icon,
+            QCOMPARE(prompts.ShowMessage("1行目\n2行目", "確認", icon,
                                          question ? MessageButtons::OkCancel : MessageButtons::Ok),
-                     r.cancel ? MessageAnswer::Cancel : MessageAnswer::Ok);
+                     cancel ? MessageAnswer::Cancel : MessageAnswer::Ok);
         }
     }
 
@@ -142,20 +140,9 @@ class DialogsTest : public QObject {
             static_cast<QDialog*>(dialog)->accept();
         });
         const FolderChoice choice = prompts.ChooseFolder("フォルダを選択\n(m3uは読み込みません)");
-        QVERIFY(!choice.cancelled);
-        QCOMPARE(QDir(QString::fromStdString(choice.path.value())), QDir(folder));
+        QCOMPARE(QDir(QString::fromStdString(choice.path.value_or(""))), QDir(folder));
         AtNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
         QVERIFY(prompts.ChooseFolder("x").cancelled);
-    }
-
-    void shiftKeyIsReadAtTheMoment() {
-        QWidget widget;
-        widget.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&widget));
-        QTest::keyPress(&widget, Qt::Key_Shift, Qt::ShiftModifier);
-        QVERIFY(prompts.IsShiftDown());
-        QTest::keyRelease(&widget, Qt::Key_Shift, Qt::NoModifier);
-        QVERIFY(!prompts.IsShiftDown());
     }
 
     void textsAndPathsConvertAtTheEdge() {
