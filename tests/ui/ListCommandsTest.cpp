@@ -116,6 +116,19 @@ TEST_F(ListCommandsTest, UnmeasurableSongShowsATextNotAMessage) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(ListCommandsTest, LoadsMarkTheListChangedFromTheirFirstNewLineOnly) {
+    Load(2);
+    commands.OpenFiles();  // cancelled
+    EXPECT_EQ(commands.TakeListChange(), ListCommands::kNoChange);
+    std::filesystem::create_directory(dir.File("more"));
+    test::WriteCbrSong(dir, "more/z.mp3", 5);
+    prompts.folders.push_back(FolderChoice{false, dir.File("more")});
+    commands.OpenFolder();
+    EXPECT_EQ(commands.TakeListChange(), 2u);
+    commands.OpenFolder();  // cancelled
+    EXPECT_EQ(commands.TakeListChange(), ListCommands::kNoChange);
+}
+
 TEST_F(ListCommandsTest, EditorAndPlayerRefuseOrSayWhatToOpen) {
     const auto open = [](const auto& r) {  // mode, song, count and number; "-" for nothing
         return !r ? std::string("-")
