@@ -106,6 +106,9 @@ class CplayerTest : public QObject {
         QTRY_COMPARE(Texts(w), "long.mp3|0：00/0：30  128kbps  44100hz|再生中|1/1");
         QCOMPARE(QApplication::focusWidget(), Bar(w));
         QCOMPARE(player->timer().interval(), 200);
+        for (const char* name :
+             {"button1065", "button1066", "button1067", "button1047", "button1069"})
+            QVERIFY(!w->findChild<QPushButton*>(name)->icon().isNull());
         w->findChild<QPushButton*>("button1066")->setFocus();
         device.positionMs = 5'400;  // the window's timer picks it up, and leaves the focus
         QTRY_COMPARE(Texts(w), "long.mp3|0：05/0：30  128kbps  44100hz|再生中|1/1");
