@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "platform/CodePage.h"
 #include "platform/ScriptedPrompts.h"
@@ -19,74 +16,57 @@
 namespace sorrelbox {
 namespace {
 
-using Commands = std::vector<std::string>;
-constexpr int kBarWidth = 210;
-const Commands kRestart{"stop mp3", "set mp3 time format ms", "play mp3 from 0"};
-const Commands kLeave{"stop mp3", "close mp3"};
-
-Commands Join(Commands a, const Commands& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-Commands OpenAndPlay(const std::string& path) {
-    return Join({"open \"" + path + "\" type mpegvideo alias mp3"}, kRestart);
-}
-std::string Line(const char* text) {
-    return CpText(std::string(text) + "  128kbps  44100hz");
-}
-
-class PlayerLogicTest : public ::testing::Test {
-  protected:
-    // A fresh main window and device, for the next row of a table.
-    void Reset() {
-        player.reset();
-        table.Clear();
-        device = RecordingMediaDevice{};
-        prompts.messages.clear();
-        selected.clear();
-        commands = std::make_unique<ListCommands>(table, settings, startup, prompts);
-    }
-    void SetUp() override { Reset(); }
-
-    void Load(const std::vector<std::string>& paths) {
-        commands->DropFiles(paths);
-        commands->TakeListChange();
-    }
-    // a.mp3, b.mp3, ... of 10, 20, 30 ... seconds.
-    void LoadSongs(int count) { Load(test::WriteLetterSongs(dir, count)); }
-    const std::string& PathAt(int index) const {
-        return table.songPaths()[static_cast<std::size_t>(index)];
-    }
-    void Start(int index, bool sequence) {
-        commands->SelectionChanged(index);
-        const auto request = sequence ? commands->PlayInSequence() : commands->PlayOne();
-        ASSERT_TRUE(request);
-        player = std::make_unique<PlayerLogic>(
-            table, device, prompts,
-            [this](int i) {
-                selected.push_back(i);
-                commands->SelectionChanged(i);
-            },
-            *request);
-        player->Open(kBarWidth);
-    }
-    void TickAt(std::uint32_t ms) {
-        device.positionMs = ms;
-        player->Tick();
-    }
-
+struct Main {  // the main window's model, with a player opened from it on a 210 pixel bar
     test::TempDir dir;
     ScriptedPrompts prompts;
     SongTable table{PathStyle::Posix};
     Settings settings;
     StartupInfo startup = MakeStartupInfo(dir.path().string(), PathStyle::Posix);
-    std::unique_ptr<ListCommands> commands;
+    ListCommands commands{table, settings, startup, prompts};
     RecordingMediaDevice device;
     std::unique_ptr<PlayerLogic> player;
-    std::vector<int> selected;  // the player's selections in the main window
+    std::string selected;  // the player's selections in the main window
+
+    void Load(const std::vector<std::string>& paths) {
+        commands.DropFiles(paths);
+        commands.TakeListChange();
+    }
+    void Start(int index, bool sequence) {
+        commands.SelectionChanged(index);
+        const auto request = sequence ? commands.PlayInSequence() : commands.PlayOne();
+        ASSERT_TRUE(request);
+        const auto select = [this](int i) {
+            selected += std::to_string(i), commands.SelectionChanged(i);
+        };
+        player = std::make_unique<PlayerLogic>(table, device, prompts, select, *request);
+        player->Open(210);
+    }
+    void Tick(std::uint32_t ms) { device.positionMs = ms, player->Tick(); }
+    // The commands sent, shortened ("stop", "ms", "play 0", "open:b", "position"), then the window:
+    // state, place, elapsed time, bar, timer running, close requested, device mode, messages and
+    // the selections made.
+    std::string Seen() {
+        std::ostringstream out;
+        for (std::string c : device.TakeCommands()) {
+            for (const std::string& from : std::vector<std::string>{
+                     " mp3", "open \"" + dir.path().string() + "/", ".mp3\" type mpegvideo alias",
+                     "set time format ", "from ", "status "})
+                for (std::size_t at; (at = c.find(from)) != std::string::npos;)
+                    c.replace(at, from.size(), from[0] == 'o' ? "open:" : "");
+            out << c << ' ';
+        }
+        const std::string& line = player->timeLine();
+        out << "| " << player->stateText() << ' ' << player->placeText() << ' '
+            << line.substr(0, line.find('/')) << ' ' << player->barPosition() << '/'
+            << player->barMaximum() << ' ' << (player->timerRunning() ? 'T' : '-')
+            << (player->closeRequested() ? 'C' : '-') << int(device.mode);
+        if (!prompts.messages.empty()) out << " m" << prompts.messages.size();
+        if (!selected.empty()) out << " s" << selected;
+        return out.str();
+    }
 };
 
-TEST_F(PlayerLogicTest, TimeLineShowsTotalRateAndElapsedTime) {
+TEST(PlayerLogicTest, ShowsTotalRateAndElapsedTime) {
     test::MpegHeader rate192At48k;
     rate192At48k.bitRateIndex = 11;
     rate192At48k.sampleRateIndex = 1;
@@ -94,252 +74,125 @@ TEST_F(PlayerLogicTest, TimeLineShowsTotalRateAndElapsedTime) {
         {test::CbrFile(24000 * 605, rate192At48k), "0：00/10：05  192kbps  48000hz", 65'000,
          "1：05/10：05  192kbps  48000hz"},
         {test::VbrFile(7000), "0：00/3：02  999kbps  44100hz", 181'999,
-         "3：01/3：02  999kbps  44100hz"},
-    };
+         "3：01/3：02  999kbps  44100hz"}};
     for (const auto& [bytes, start, ms, playing] : rows) {
-        Reset();
-        Load({dir.Write("song.mp3", bytes)});
-        Start(0, false);
-        EXPECT_EQ(player->timeLine(), CpText(start));
-        EXPECT_EQ(player->barMaximum(), table.info().seconds);
-        TickAt(ms);
-        EXPECT_EQ(player->timeLine(), CpText(playing));
-        EXPECT_EQ(player->barPosition(), static_cast<int>(ms / 1000));
+        Main main;
+        main.Load({main.dir.Write("song.mp3", bytes)});
+        main.Start(0, false);
+        EXPECT_EQ(main.player->timeLine() + std::to_string(main.player->barMaximum()),
+                  CpText(start) + std::to_string(main.table.info().seconds));
+        main.Tick(ms);
+        EXPECT_EQ(main.player->timeLine(), CpText(playing));
     }
 }
 
-TEST_F(PlayerLogicTest, TimeLineChangesOncePerSecondAndOnlyWhilePlaying) {
-    LoadSongs(1);
-    Start(0, false);
-    device.TakeCommands();
-    TickAt(999);
-    EXPECT_EQ(player->timeLine(), Line("0：00/0：10"));
-    EXPECT_EQ(device.TakeCommands(), (Commands{"status mp3 position", "status mp3 mode"}));
-    TickAt(1'000);
-    EXPECT_EQ(player->timeLine(), Line("0：01/0：10"));
-    player->Pause();
-    TickAt(5'000);  // asked, but nothing shown while paused
-    EXPECT_EQ(player->barPosition(), 1);
-    player->Pause();  // resumes
-    TickAt(5'000);
-    EXPECT_EQ(player->timeLine(), Line("0：05/0：10"));
-    player->Stop();
-    EXPECT_EQ(player->timeLine(), Line("0：00/0：10"));
-    EXPECT_EQ(player->barPosition(), 0);
-    device.TakeCommands();
-    TickAt(7'000);  // a tick queued before the timer stopped
-    EXPECT_TRUE(device.commands.empty());
-}
-
-TEST_F(PlayerLogicTest, SingleModePlaysOneSongAndStopsAtItsEnd) {
-    LoadSongs(1);
-    commands->SelectionChanged(0);
-    Load({test::WriteCbrSong(dir, "long.mp3", 300)});  // the table now describes another song
-    Start(0, false);
-    EXPECT_EQ(device.TakeCommands(), OpenAndPlay(PathAt(0)));
-    EXPECT_TRUE(selected.empty());
-    EXPECT_EQ(player->placeText(), "1/1");
-    EXPECT_EQ(player->title(), "a.mp3");
-    EXPECT_EQ(player->barMaximum(), 10);
-    EXPECT_EQ(table.totalSeconds(), 310u);
-    player->Next();  // Previous and Next belong to the sequence
-    player->Previous();
-    EXPECT_TRUE(device.commands.empty());
-
-    device.EndSong();
-    TickAt(10'000);
-    EXPECT_EQ(device.TakeCommands(),
-              (Commands{"status mp3 position", "status mp3 mode", "stop mp3"}));
-    EXPECT_EQ(player->stateText(), CpText("停止"));
-    EXPECT_FALSE(player->timerRunning());
-    EXPECT_FALSE(player->closeRequested());
-    player->Play();  // the device stayed open
-    EXPECT_EQ(device.TakeCommands(), kRestart);
-    EXPECT_TRUE(player->timerRunning());
-}
-
-TEST_F(PlayerLogicTest, SingleModeClosesWhenTheSongCannotBePlayed) {
-    const std::function<void(const std::string&)> spoil[] = {
-        [this](const std::string& path) { device.unplayable.insert(path); },
-        [this](const std::string&) { device.devicePresent = false; },
-        [](const std::string& path) { std::filesystem::remove(path); },
-        [this](const std::string&) { dir.Write("a.mp3", std::string(4000, 'x')); },
+// Setup: the letter songs (a.mp3 10 s, b.mp3 20 s, ...) or "long" (200 s), then "S<i>" to play
+// the song selected at i alone or "Q<i>" in sequence, then "x<i>" the song fails to open, "r<i>"
+// removed, "j<i>" junk, "n" no sound device, "L" another song loaded after the selection.
+// Script: play pause stop next prev close end, t<ms> a tick, seek<x>, take (forget commands).
+TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
+    const char* rows[][3] = {
+        // Single mode: once per second while playing, to the end, stop.
+        {"1 S0 L", "", "open:a stop ms play 0 | 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0", "take t999", "position mode | 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0", "take t1000", "position mode | 再生中 1/1 0：01 1/10 T-2"},
+        {"1 S0", "t1000 pause take t5000", "position mode | 一時停止 1/1 0：01 1/10 T-3"},
+        {"1 S0", "t1000 pause pause take t5000", "position mode | 再生中 1/1 0：05 5/10 T-2"},
+        {"1 S0", "t5000 stop take t7000", "| 停止 1/1 0：00 0/10 --1"},
+        {"1 S0 L", "take next prev", "| 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0 L", "take end t10000", "position mode stop | 停止 1/1 0：00 0/10 --1"},
+        {"1 S0", "end t10000 take play", "stop ms play 0 | 再生中 1/1 0：00 0/10 T-2"},
+        // A song that cannot play closes the single player.
+        {"1 S0 x0", "", "open:a stop close |    0/0 -C0 m1"},
+        {"1 S0 n", "", "open:a stop close |    0/0 -C0 m1"},
+        {"1 S0 r0", "", "open:a stop close |    0/0 -C0 m1"},
+        {"1 S0 j0", "", "open:a stop close |    0/0 -C0 m1"},
+        // Play, pause and stop from each state.
+        {"1 S0", "stop t4000 take play", "stop ms play 0 | 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0", "t4000 take play", "stop ms play 0 | 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0", "t4000 pause take play", "resume | 再生中 1/1 0：04 4/10 T-2"},
+        {"1 S0", "stop take pause", "| 停止 1/1 0：00 0/10 --1"},
+        {"1 S0", "t4000 take pause", "pause | 一時停止 1/1 0：04 4/10 T-3"},
+        {"1 S0", "pause take pause", "resume | 再生中 1/1 0：00 0/10 T-2"},
+        {"1 S0", "t4000 take stop", "stop | 停止 1/1 0：00 0/10 --1"},
+        {"1 S0", "pause take stop", "stop | 停止 1/1 0：00 0/10 --1"},
+        {"1 S0", "take close", "stop close | 再生中 1/1 0：00 0/10 -C0"},
+        // A sequence starts at the selection or the first song, goes on, stops after the last.
+        {"4 Q-1", "", "open:a stop ms play 0 | 再生中 1/4 0：00 0/10 T-2 s0"},
+        {"4 Q2", "", "open:c stop ms play 0 | 再生中 3/4 0：00 0/30 T-2 s2"},
+        {"4 Q3", "", "open:d stop ms play 0 | 再生中 4/4 0：00 0/40 T-2 s3"},
+        {"2 Q-1", "take end t10000",
+         "position mode stop stop close open:b stop ms play 0 | 再生中 2/2 0：00 0/20 T-2 s01"},
+        {"2 Q-1", "end t10000 take end t20000", "position mode stop | 停止 2/2 0：00 0/20 --1 s01"},
+        // Previous and next step, and skip songs that cannot play (or have no playing time).
+        {"5 Q1 x2 r3", "take prev",
+         "stop close open:a stop ms play 0 | 再生中 1/5 0：00 0/10 T-2 s10"},
+        {"5 Q1 x2 r3", "prev take prev", "| 再生中 1/5 0：00 0/10 T-2 s10"},
+        {"5 Q1 x2 r3", "prev pause next next take next", "| 再生中 5/5 0：00 0/50 T-2 m2 s101234"},
+        // No song left: the window stays open and idle, and claims nothing.
+        {"3 Q0 x0 x2", "", "open:a |    0/0 --0 m1 s0"},
+        {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00 0/20 --0 m2 s012"},
+        {"3 Q0 x0 x2", "next next take prev",
+         "stop close open:b stop ms play 0 | 再生中 2/3 0：00 0/20 T-2 m2 s0121"},
+        // A click on the bar: 200 s over 210 pixels, 952 ms per pixel.
+        {"long S0", "t50000 take seek105", "stop play 99960 | 再生中 1/1 1：39 99/200 T-2"},
+        {"long S0", "t50000 pause take seek105", "stop play 99960 | 再生中 1/1 1：39 99/200 T-2"},
+        {"long S0", "take seek0", "stop play 0 | 再生中 1/1 0：00 0/200 T-2"},
+        {"long S0", "take seek-5", "stop play 0 | 再生中 1/1 0：00 0/200 T-2"},
+        {"long S0", "take seek210", "stop play 199920 | 再生中 1/1 3：19 199/200 T-2"},
+        {"long S0", "take seek250", "stop play 199920 | 再生中 1/1 3：19 199/200 T-2"},
+        {"long S0", "stop take seek100", "| 停止 1/1 0：00 0/200 --1"},
+        {"long S0", "seek105 take t100000", "position mode | 再生中 1/1 1：40 100/200 T-2"},
     };
-    for (const auto& s : spoil) {
-        Reset();
-        LoadSongs(1);
-        s(PathAt(0));
-        Start(0, false);
-        ASSERT_EQ(prompts.messages.size(), 1u);
-        EXPECT_EQ(prompts.messages[0], test::Failure("再生できませんでした"));
-        EXPECT_TRUE(player->closeRequested());
-        EXPECT_FALSE(player->timerRunning());
-        EXPECT_FALSE(device.isOpen());
-    }
-}
-
-TEST_F(PlayerLogicTest, PlayPauseAndStopFollowThePlayState) {
-    enum Button { Play, Pause, Stop };
-    using S = PlayState;
-    const struct {
-        S from;
-        Button button;
-        Commands sent;
-        S to;
-        const char* text;
-    } rows[] = {
-        {S::Stopped, Play, kRestart, S::Playing, "再生中"},
-        {S::Playing, Play, kRestart, S::Playing, "再生中"},
-        {S::Paused, Play, {"resume mp3"}, S::Playing, "再生中"},
-        {S::Stopped, Pause, {}, S::Stopped, "停止"},
-        {S::Playing, Pause, {"pause mp3"}, S::Paused, "一時停止"},
-        {S::Paused, Pause, {"resume mp3"}, S::Playing, "再生中"},
-        {S::Playing, Stop, {"stop mp3"}, S::Stopped, "停止"},
-        {S::Paused, Stop, {"stop mp3"}, S::Stopped, "停止"},
-    };
-    LoadSongs(1);
-    Start(0, false);
-    for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << int(r.from) << " button " << r.button);
-        player->Stop();
-        if (r.from != S::Stopped) player->Play();
-        if (r.from == S::Paused) player->Pause();
-        TickAt(4'000);
-        device.TakeCommands();
-        r.button == Play ? player->Play() : r.button == Pause ? player->Pause() : player->Stop();
-        EXPECT_EQ(device.TakeCommands(), r.sent);
-        EXPECT_EQ(player->state(), r.to);
-        EXPECT_EQ(player->stateText(), CpText(r.text));
-        EXPECT_EQ(player->timerRunning(), r.to != S::Stopped);
-        EXPECT_EQ(device.mode, r.to == S::Stopped   ? MediaMode::Stopped
-                               : r.to == S::Playing ? MediaMode::Playing
-                                                    : MediaMode::Paused);
-    }
-    player->Close();
-    EXPECT_EQ(device.TakeCommands(), kLeave);
-    EXPECT_TRUE(player->closeRequested());
-    EXPECT_FALSE(player->timerRunning());
-}
-
-TEST_F(PlayerLogicTest, SequenceStartsAtTheSelectionOrTheFirstSong) {
-    for (const auto& [selection, number] : {std::pair{-1, 1}, {2, 3}, {3, 4}}) {
-        SCOPED_TRACE(selection);
-        Reset();
-        LoadSongs(4);
-        Start(selection, true);
-        EXPECT_EQ(selected, std::vector<int>{number - 1});
-        EXPECT_EQ(player->placeText(), std::to_string(number) + "/4");
-        EXPECT_EQ(device.TakeCommands(), OpenAndPlay(PathAt(number - 1)));
-        EXPECT_EQ(player->barMaximum(), 10 * number);
-        EXPECT_EQ(table.titleText(), player->title());  // the main window shows the song too
-    }
-}
-
-TEST_F(PlayerLogicTest, SequenceGoesOnWhenASongEndsAndStopsAfterTheLast) {
-    LoadSongs(2);
-    Start(-1, true);
-    device.TakeCommands();
-    device.EndSong();
-    TickAt(10'000);
-    EXPECT_EQ(device.TakeCommands(),
-              Join(Join({"status mp3 position", "status mp3 mode", "stop mp3"}, kLeave),
-                   OpenAndPlay(PathAt(1))));
-    EXPECT_EQ(player->placeText(), "2/2");
-    EXPECT_EQ(commands->selection(), 1);
-    EXPECT_EQ(player->timeLine(), Line("0：00/0：20"));
-    EXPECT_TRUE(player->timerRunning());
-
-    device.EndSong();
-    TickAt(20'000);
-    EXPECT_EQ(player->stateText(), CpText("停止"));
-    EXPECT_FALSE(player->timerRunning());
-    EXPECT_FALSE(player->closeRequested());
-}
-
-TEST_F(PlayerLogicTest, PreviousAndNextStepAndSkipSongsThatCannotBePlayed) {
-    LoadSongs(5);
-    device.unplayable.insert(PathAt(2));
-    std::filesystem::remove(PathAt(3));  // scanned as nothing: no playing time
-    Start(1, true);
-    device.TakeCommands();
-    player->Previous();
-    EXPECT_EQ(device.TakeCommands(), Join(kLeave, OpenAndPlay(PathAt(0))));
-    player->Previous();  // the first song: nothing
-    EXPECT_TRUE(device.commands.empty());
-    player->Pause();
-    player->Next();  // from paused as well
-    player->Next();
-    EXPECT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(player->placeText(), "5/5");
-    EXPECT_EQ(device.openPath, PathAt(4));
-    EXPECT_EQ(player->state(), PlayState::Playing);
-    player->Next();  // the last song: nothing
-    EXPECT_EQ(device.openPath, PathAt(4));
-    EXPECT_EQ(selected, (std::vector<int>{1, 0, 1, 2, 3, 4}));
-}
-
-TEST_F(PlayerLogicTest, NoSongLeftLeavesTheWindowOpenAndIdle) {
-    LoadSongs(3);
-    device.unplayable = {PathAt(0), PathAt(2)};
-    Start(0, true);  // a first song that fails leaves the sequence idle too
-    EXPECT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(player->state(), PlayState::Stopped);
-    player->Next();
-    player->Next();
-    EXPECT_EQ(prompts.messages.size(), 2u);
-    EXPECT_FALSE(player->closeRequested());
-    EXPECT_EQ(player->songNumber(), 3);
-    EXPECT_EQ(player->stateText(), CpText("停止"));
-    EXPECT_FALSE(player->timerRunning());
-    EXPECT_FALSE(device.isOpen());
-    // Nothing is open, so Play and a click on the bar claim nothing.
-    device.TakeCommands();
-    player->Play();
-    player->Seek(100);
-    EXPECT_TRUE(device.commands.empty());
-    EXPECT_EQ(player->stateText(), CpText("停止"));
-    player->Previous();
-    EXPECT_EQ(player->songNumber(), 2);
-    EXPECT_EQ(player->state(), PlayState::Playing);
-}
-
-TEST_F(PlayerLogicTest, ClickOnTheBarSeeksToTheMatchingMillisecond) {
-    using S = PlayState;
-    // 200 s over 210 pixels: 952 ms per pixel.
-    const struct {
-        S from;
-        int x;
-        std::uint32_t ms;
-        const char* line;
-    } rows[] = {
-        {S::Playing, 105, 99960, "1：39/3：20"},
-        {S::Paused, 105, 99960, "1：39/3：20"},
-        {S::Playing, 0, 0, "0：00/3：20"},
-        {S::Playing, -5, 0, "0：00/3：20"},
-        {S::Playing, kBarWidth, 199920, "3：19/3：20"},
-        {S::Playing, kBarWidth + 40, 199920, "3：19/3：20"},
-        {S::Stopped, 100, 0, "0：00/3：20"},
-    };
-    Load({test::WriteCbrSong(dir, "long.mp3", 200)});
-    Start(0, false);
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.x);
-        player->Play();
-        if (r.from == S::Paused) player->Pause();
-        if (r.from == S::Stopped) player->Stop();
-        TickAt(50'000);
-        device.TakeCommands();
-        player->Seek(r.x);
-        const Commands sent{"stop mp3", "play mp3 from " + std::to_string(r.ms)};
-        EXPECT_EQ(device.TakeCommands(), r.from == S::Stopped ? Commands{} : sent);
-        EXPECT_EQ(player->barPosition(), static_cast<int>(r.ms / 1000));
-        EXPECT_EQ(player->timeLine(), Line(r.line));
-        EXPECT_EQ(player->state(), r.from == S::Stopped ? S::Stopped : S::Playing);
-        EXPECT_EQ(player->stateText(), CpText(r.from == S::Stopped ? "停止" : "再生中"));
-        if (r.from == S::Stopped) continue;
-        EXPECT_EQ(device.mode, MediaMode::Playing);
-        TickAt((r.ms / 1000 + 1) * 1000);  // the next tick corrects the second from the device
-        EXPECT_EQ(player->barPosition(), static_cast<int>(r.ms / 1000) + 1);
+    for (const auto& [setup, script, expected] : rows) {
+        SCOPED_TRACE(testing::Message() << setup << ": " << script);
+        Main main;
+        std::istringstream in(setup);
+        std::string word;
+        in >> word;
+        const std::vector<std::string> paths =
+            word == "long" ? std::vector{test::WriteCbrSong(main.dir, "long.mp3", 200)}
+                           : test::WriteLetterSongs(main.dir, std::stoi(word));
+        main.Load(paths);
+        in >> word;
+        const int start = std::stoi(word.substr(1));
+        const bool sequence = word[0] == 'Q';
+        while (in >> word) {
+            const auto at = [&] { return paths[std::stoul(word.substr(1))]; };
+            if (word == "L")
+                main.commands.SelectionChanged(start);  // then the table describes another
+            if (word == "L") main.Load({test::WriteCbrSong(main.dir, "long.mp3", 300)});
+            if (word == "n") main.device.devicePresent = false;
+            if (word[0] == 'x') main.device.unplayable.insert(at());
+            if (word[0] == 'r') std::filesystem::remove(at());
+            if (word[0] == 'j')
+                main.dir.Write(std::filesystem::path(at()).filename().string(),
+                               std::string(4000, 'x'));
+        }
+        main.Start(start, sequence);
+        std::istringstream steps(script);
+        while (steps >> word) {
+            PlayerLogic& p = *main.player;
+            if (word == "play") p.Play();
+            if (word == "pause") p.Pause();
+            if (word == "stop") p.Stop();
+            if (word == "next") p.Next();
+            if (word == "prev") p.Previous();
+            if (word == "close") p.Close();
+            if (word == "end") main.device.EndSong();
+            if (word == "take") main.device.TakeCommands();
+            if (word[0] == 't' && word != "take") main.Tick(std::stoul(word.substr(1)));
+            if (word.starts_with("seek")) p.Seek(std::stoi(word.substr(4)));
+        }
+        EXPECT_EQ(main.Seen(), CpText(expected));
+        for (const auto& m : main.prompts.messages)
+            EXPECT_EQ(m, test::Failure("再生できませんでした"));
+        if (main.player->state() != PlayState::Playing)
+            continue;  // the title shows in both windows
+        EXPECT_EQ(main.player->title() + (sequence ? main.table.titleText() : ""),
+                  std::filesystem::path(main.player->path()).filename().string() +
+                      (sequence ? main.player->title() : ""));
+        EXPECT_TRUE(!std::string(setup).ends_with("L") || main.table.totalSeconds() == 310u);
     }
 }
 

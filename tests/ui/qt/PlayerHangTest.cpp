@@ -8,8 +8,6 @@
 #include <QApplication>
 #include <QtTest>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 
 #include "platform/ScriptedPrompts.h"
 #include "settings/Settings.h"
@@ -19,47 +17,25 @@
 #include "ui/player/QtMediaDevice.h"
 
 namespace sorrelbox {
-namespace {
-
-// Set up before Qt starts: the sound server is chosen once per process.
-test::TempDir serverDir;
-const bool serverListens = [] {
-    const std::string path = serverDir.File("silent");
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path)) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(server, 16) != 0)
-        return false;
-    qputenv("PULSE_SERVER", QByteArray("unix:") + path.c_str());
-    return true;  // the socket stays open, never accepting
-}();
-
-}  // namespace
 
 class PlayerHangTest : public QObject {
     Q_OBJECT
 
   private slots:
     void songOnASilentSoundServerCannotPlay() {
-        QVERIFY(serverListens);
         test::TempDir dir;
         ScriptedPrompts prompts;
         Settings settings;
-        const StartupInfo startup = MakeStartupInfo(dir.path().string());
-        ClistDlg window(settings, startup, &prompts);
+        ClistDlg window(settings, MakeStartupInfo(dir.path().string()), &prompts);
         window.show();
         prompts.openFiles.push_back(test::WriteLetterSongs(dir, 1));
-        window.findChild<QAction*>(QStringLiteral("action32771"))->trigger();
+        window.findChild<QAction*>("action32771")->trigger();
         window.SelectRow(0);
         // 1曲再生, twice: the second finds the back end still busy with the first.
         for (std::size_t tries = 1; tries <= 2; ++tries) {
-            window.findChild<QAction*>(QStringLiteral("action32785"))->trigger();
+            window.findChild<QAction*>("action32785")->trigger();
             QCOMPARE(prompts.messages.size(), tries);
-            QCOMPARE(QString::fromStdString(prompts.messages.back().text),
-                     QString::fromUtf8("再生できませんでした"));
+            QCOMPARE(QString::fromStdString(prompts.messages.back().text), "再生できませんでした");
             QVERIFY(!QApplication::activeModalWidget());
         }
         QVERIFY2(QtMediaDevice::BackEndHangs(), "the silent sound server was not asked");
@@ -69,15 +45,24 @@ class PlayerHangTest : public QObject {
 }  // namespace sorrelbox
 
 int main(int argc, char** argv) {
+    // Before Qt starts (the sound server is chosen once): a socket that listens, never accepting.
+    sorrelbox::test::TempDir serverDir;
+    sockaddr_un address{AF_UNIX, {}};
+    const std::string path = serverDir.File("silent");
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (path.size() >= sizeof address.sun_path ||
+        ::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(server, 16) != 0)
+        return 1;
+    qputenv("PULSE_SERVER", QByteArray("unix:") + path.c_str());
     QApplication app(argc, argv);
     sorrelbox::PlayerHangTest test;
     const int failures = QTest::qExec(&test, argc, argv);
     // As the program does: the back end still waiting would hold up the exit.
-    if (sorrelbox::QtMediaDevice::BackEndHangs()) {
-        std::filesystem::remove_all(sorrelbox::serverDir.path());
-        std::_Exit(failures);
-    }
-    return failures;
+    if (!sorrelbox::QtMediaDevice::BackEndHangs()) return failures;
+    std::filesystem::remove_all(serverDir.path());
+    std::_Exit(failures);
 }
 
 #include "PlayerHangTest.moc"
