@@ -9,8 +9,8 @@
 
 namespace sorrelbox {
 
-// The application object: start-up sequence, the start-up folder, INI path, manifest flag and
-// the six settings for the whole run; it runs the main window and ends when it closes.
+// The application object: start-up sequence, the start-up folder, INI path and the
+// six settings for the whole run; it runs the main window and ends when it closes.
 class ClistApp {
   public:
     // The whole program. Arguments: "--desktop" (started from the desktop menu: the start-up

@@ -9,7 +9,6 @@ namespace sorrelbox {
 namespace {
 
 constexpr std::string_view kIniName = "sorrelbox.ini";
-constexpr std::string_view kManifestName = "sorrelbox.exe.manifest";
 
 struct Key {
     std::string_view section;
@@ -52,8 +51,6 @@ StartupInfo MakeStartupInfo(std::string_view folder, PathStyle style) {
     StartupInfo info;
     info.startupFolder = std::string(folder);
     info.iniPath = StartupFile(info, kIniName, style);
-    // Only whether it opens matters.
-    info.manifestPresent = ReadFile::Open(StartupFile(info, kManifestName, style)).has_value();
     return info;
 }
 

@@ -24,7 +24,6 @@ struct Settings {
 struct StartupInfo {
     std::string startupFolder;  // no trailing separator except at a root
     std::string iniPath;        // startupFolder + separator + "sorrelbox.ini"
-    bool manifestPresent = false;
 };
 
 // Reads the six settings from the INI file; missing file, section or key give the defaults.
@@ -32,8 +31,8 @@ Settings LoadSettings(std::string_view iniPath);
 // Writes iniver and the six keys in their order, keeping the rest of the file.
 bool SaveSettings(std::string_view iniPath, const Settings& settings);
 
-// Start-up: manifest flag ("sorrelbox.exe.manifest" in folder), the start-up folder and
-// the INI path. folder is the current folder, or the user's own folder for a desktop start.
+// Start-up: the start-up folder and the INI path. folder is the current folder, or the user's own
+// folder for a desktop start.
 StartupInfo MakeStartupInfo(std::string_view folder, PathStyle style = NativePathStyle());
 
 // A file in the start-up folder (manual.htm, artist.txt, genre.txt, backup.mp3).

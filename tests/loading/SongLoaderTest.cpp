@@ -153,7 +153,9 @@ TEST_F(LoadingTest, FlowsTakeTheirSongsInOrderWithTheirMessages) {
             for (const std::string& arg : Split(r.args)) paths.push_back(base + arg);
             if (r.flow == 'F') prompts.openFiles.push_back(paths);
             if (r.flow == 'F') OpenFiles(load);
-            if (r.flow == 'F' && r.fill < 999) EXPECT_TRUE(prompts.openDialogs.at(0).multiSelect);
+            if (r.flow == 'F' && r.fill < 999) {
+                EXPECT_TRUE(prompts.openDialogs.at(0).multiSelect);
+            }
             if (r.flow == 'D') DropFiles(load, paths);
             if (r.flow == 'P') LoadPlaylist(load, paths[0]);
             for (std::size_t i = 0; r.flow == 'O' && i < paths.size(); ++i) {

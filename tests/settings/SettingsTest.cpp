@@ -43,13 +43,11 @@ TEST(SettingsTest, HandEditedValuesReadAsStoredAndSavedWithWhatTheUserAdded) {
         "[main]\r\nsoutai=0\r\niniver=1.1\r\nkanryoumes=0\r\nzyuuhuku=0\r\n[other]\r\nx=1\r\n");
 }
 
-TEST(SettingsTest, StartupFindsTheIniAndTheManifestInTheFolder) {
+TEST(SettingsTest, StartupFindsTheIniInTheFolder) {
     test::TempDir dir;
     const std::string folder = dir.path().string();
-    EXPECT_FALSE(MakeStartupInfo(folder, PathStyle::Posix).manifestPresent);
-    dir.Write("sorrelbox.exe.manifest", "");
     const StartupInfo info = MakeStartupInfo(folder, PathStyle::Posix);
-    EXPECT_TRUE(info.manifestPresent && info.startupFolder == folder);
+    EXPECT_EQ(info.startupFolder, folder);
     EXPECT_EQ(StartupFile(info, "manual.htm", PathStyle::Posix), folder + "/manual.htm");
     const std::tuple<const char*, PathStyle, const char*> rows[] = {
         {"C:\\Tools", PathStyle::Windows, "C:\\Tools\\sorrelbox.ini"},
