@@ -27,4 +27,4 @@ cmake --preset tsan -G Ninja >/dev/null
 cmake --build --preset tsan -j "$(nproc)" --target test_loading test_cli sorrelbox-cli
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 ctest --test-dir build-tsan --output-on-failure -j "$(nproc)" --timeout 600 \
-  -R '^(LoadingTest|ScanCommand|ListCommand|M3uCommand)'
+  -R '^(LoadingTest|ScanCommandTest|OutputCliTest)\.'
