@@ -108,7 +108,7 @@ TEST_F(TagCommandTest, ExitCodesAndRefusalsLeaveTheFilesAlone) {
         "2 set song.mp3 --v2 genre=abc|2 set song.mp3 --v2 genre=256|2 set song.mp3 --v1 genre=80|"
         "2 set song.mp3 --v2 comment=x|0 set song.mp3|1 set notes.mp3 --v1 title=x|"
         "1 set missing.mp3 --v1 title=x|1 set old.mp3 --v2 title=t|1 set song.mp3 --name taken|"
-        "1 set song.mp3 --name a?b");
+        "1 set song.mp3 --name a?b|1 show missing.mp3");
     for (std::string row; std::getline(rows, row, '|');) {
         std::istringstream words(row);
         int status = 0;

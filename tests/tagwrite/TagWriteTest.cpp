@@ -160,6 +160,8 @@ TEST(Id3v2BuildTest, RewriteCases) {
         Typed typed;
         std::optional<Bytes> want;  // none: refused
     } cases[] = {
+        // A 2.3 frame size past 64 KiB, in plain bytes.
+        {0, t3, Set(kFieldTitle, Bytes(70000, 'b')), Whole(3, F(3, "TIT2", T(Bytes(70000, 'b'))))},
         // The template for a new tag; new frames before the padding, in table order.
         {0, "", Set(kFieldTitle, "abc"), Whole(3, F(3, "TIT2", T("abc")) + tmpl)},
         {0, Old(3, {RawFrame("PRIV", "own")}, 9),
