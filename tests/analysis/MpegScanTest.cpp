@@ -80,6 +80,7 @@ TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
         {M().Junk(last).Raw(monoCrcEncoderStyle).Build(), kOk,
          Info(261, last + 417, 0, 999, 44100, 3), 2},
         {M().Raw(monoAt36).FillTo(160000).Build(), kOk, Info(10, 160000, 0, 128, 44100, 3), 1},
+        {M().Frame({}, Xing(100000)).Build(), kOk, Info(2612, 417, 0, 999), 1},
         {M().Frame({.sampleRateIndex = 2}, Xing(0xFFFFFFFF)).Build(), kOk,
          Info(65535, 417, 0, 999, 32000), 1},
         // The search window after the tag, its last position, and a Xing header beyond it.

@@ -189,7 +189,7 @@ class ClistDlgTest : public QObject {
         QApplication::sendEvent(window.get(), &enter);
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(window.get(), &drop);
-        QVERIFY(enter.isAccepted() && !QApplication::overrideCursor());
+        QVERIFY(enter.isAccepted() && drop.isAccepted() && !QApplication::overrideCursor());
         QCOMPARE(cursors, std::vector{Qt::WaitCursor});
         QCOMPARE(State(), QString("a|1|0：10|0.1MB|||||-1"));
 
