@@ -185,7 +185,8 @@ class CtagDlgTest : public QObject {
         Run(*window,
             "page 0; type 1032 Typed; type 1038 x; type 1010 nm; click 1008; is 1010 nm; box 1055; "
             "click 1011; is 1010 ; "
-            "click 1061; on 1055 0; tab 1; page 1; type 1041 V2 typed; click 1008; "
+            "click 1061; on 1055 0; tab 1; page 1; box 1052; click 1061; on 1052 0; "
+            "type 1041 V2 typed; click 1008; "
             "is 1010 V2 typed; type 1040 7/12; box 1046; is 1038 7; tab 0; is 1032 Typed");
         QVERIFY(s->prompts.messages.empty());
 
