@@ -187,8 +187,13 @@ class CplayerTest : public QObject {
         for (int i = 0; i < 39; ++i) second.Frame();
         QVERIFY(song.Open(second.WriteTo(dir, "short.mp3"), "mp3"));
         song.PlayFrom("mp3", 0);
-        QTRY_VERIFY_WITH_TIMEOUT(song.StatusPosition("mp3") > 0, kLimit);
-        QTRY_COMPARE_WITH_TIMEOUT(song.StatusMode("mp3"), MediaMode::Stopped, kLimit);
+        // Seen playing (at once, or by its place) before it stops: a busy machine may miss the
+        // whole second in between.
+        bool played = false;
+        QTRY_VERIFY_WITH_TIMEOUT((played = played || song.StatusMode("mp3") == MediaMode::Playing ||
+                                           song.StatusPosition("mp3") > 0) &&
+                                     song.StatusMode("mp3") == MediaMode::Stopped,
+                                 kLimit);
         song.Close("mp3");
         QCOMPARE(song.StatusMode("mp3"), MediaMode::None);
     }
