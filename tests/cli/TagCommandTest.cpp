@@ -6,7 +6,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "Commands.h"
+#include "OutputCliFixture.h"
 #include "platform/CodePage.h"
 #include "support/Mp3Builder.h"
 #include "support/PeerScript.h"
@@ -21,21 +21,16 @@ namespace {
 using test::Bytes;
 using test::TextFrame;
 
-class TagCommandTest : public ::testing::Test {
+class TagCommandTest : public test::OutputCliTest {
   protected:
-    TagCommandTest() : saved(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir.path());
+    TagCommandTest() {
         dir.Write("genre.txt", test::ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt"));
     }
-    ~TagCommandTest() override { std::filesystem::current_path(saved); }
-    int Tag(const std::vector<std::string>& args) {
-        std::ostringstream o, e;
-        const int status = cli::RunTag(args, o, e);
-        out = o.str();
-        err = e.str();
-        return status;
+    int Tag(std::vector<std::string> args) {
+        args.insert(args.begin(), "tag");
+        return Run(std::move(args));
     }
-    Bytes Read(const char* name) const { return test::ReadAll(dir.File(name)); }
+    std::string &out = stdout_, &err = stderr_;
     bool Shows(const std::string& text) const { return out.find(text) != std::string::npos; }
     static Bytes V2(std::vector<test::Id3v2Frame> frames, std::uint8_t major = 3) {
         test::Id3v2Tag tag;
@@ -45,10 +40,7 @@ class TagCommandTest : public ::testing::Test {
     }
 
     ScopedCodePage utf8{CodePage(CodePage::Kind::Utf8)};
-    test::TempDir dir;
-    std::filesystem::path saved;
     const Bytes audio = test::CbrFile(4000);
-    std::string out, err;
 };
 
 TEST_F(TagCommandTest, SetWritesAndShowPrintsOneJsonLine) {
