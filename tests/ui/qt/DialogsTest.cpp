@@ -34,12 +34,11 @@ class DialogsTest : public QObject {
   private slots:
     void initTestCase() { QVERIFY(InstallJapaneseTranslation()); }
 
-    // Shows hand-edited values as they act; OK saves; a click on キャンセル, Esc, and Return
-    // while キャンセル has the focus change nothing.
+    // Shows hand-edited values as they act; a click on OK saves, one on キャンセル changes nothing.
     void settingsWindow() {
         const std::string ini = dir.File("sorrelbox.ini");
         const Settings saved{1, 0, 1, 1, 1, 0}, handEdited{2, 2, 0, 1, 1};
-        for (int way = 0; way < 4; ++way) {
+        for (const char* button : {"button2", "button1"}) {
             Settings settings = handEdited;
             CsetDlg dialog(settings, ini);
             dialog.show();
@@ -50,17 +49,12 @@ class DialogsTest : public QObject {
             QCOMPARE(checked, QString("72+73-76-74+75+77+"));
             for (const char* name : {"check1076", "check1077"})
                 dialog.findChild<QCheckBox*>(name)->click();
-            auto* cancel = dialog.findChild<QPushButton*>("button2");
-            if (way == 0)
-                QTest::mouseClick(dialog.findChild<QPushButton*>("button1"), Qt::LeftButton);
-            if (way == 1) cancel->click();
-            if (way == 2) QTest::keyClick(&dialog, Qt::Key_Escape);
-            if (way == 3)
-                cancel->setFocus(), QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-            QCOMPARE(dialog.result(), int(way ? QDialog::Rejected : QDialog::Accepted));
-            QCOMPARE(settings, way ? handEdited : saved);
-            QCOMPARE(LoadSettings(ini), saved);  // left from the first way
+            QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
+            const bool ok = button == std::string("button1");
+            QCOMPARE(settings, ok ? saved : handEdited);
+            QCOMPARE(std::filesystem::exists(ini), ok);
         }
+        QCOMPARE(LoadSettings(ini), saved);
     }
 
     // Questions alone have キャンセル; the last is answered with it.
@@ -72,14 +66,14 @@ class DialogsTest : public QObject {
             {MessageIcon::Question, QMessageBox::Question},
             {MessageIcon::Question, QMessageBox::Question}};
         for (const auto& [icon, qtIcon] : rows) {
-            const bool question = icon == MessageIcon::Question,
-                       cancel = &qtIcon == &rows[4].second;
+            const bool question = icon == MessageIcon::Question;
+            const bool cancel = &qtIcon == &rows[4].second;
             AtNextModal<QMessageBox>([&](QMessageBox* box) {
-                QCOMPARE(box->windowTitle() + box->text() + QString::number(box->buttons().size()),
-                         QString("確認1行目\n2行目") + (question ? "2" : "1"));
+                QAbstractButton* cancelButton = box->button(QMessageBox::Cancel);
+                QCOMPARE(
+                    box->windowTitle() + box->text() + (cancelButton ? cancelButton->text() : ""),
+                    QString("確認1行目\n2行目") + (question ? "キャンセル" : ""));
                 QCOMPARE(box->icon(), qtIcon);
-                if (question)
-                    QCOMPARE(box->button(QMessageBox::Cancel)->text(), QString("キャンセル"));
                 box->button(cancel ? QMessageBox::Cancel : QMessageBox::Ok)->click();
             });
             QCOMPARE(prompts.ShowMessage("1行目\n2行目", "確認", icon,
@@ -88,15 +82,11 @@ class DialogsTest : public QObject {
         }
     }
 
-    void nameFiltersMatchWithoutLetterCase() {
-        QCOMPARE(QtNameFilters("MP3ファイル(*.mp3),M3U|*.mp3; *.m3u||"),
-                 QStringList{"MP3ファイル(*.mp3),M3U (*.[mM][pP]3 *.[mM]3[uU])"});
-        QCOMPARE(QtNameFilters("A|*.a|B|*.b||"), (QStringList{"A (*.[aA])", "B (*.[bB])"}));
-        QVERIFY(QtNameFilters("").isEmpty());
-    }
-
-    // The default extension is added, and the next dialog opens where the user chose last.
+    // Name filters match without letter case. The save dialog adds the default extension, and
+    // the next one opens where the user chose last.
     void saveDialog() {
+        QCOMPARE(QtNameFilters("MP3ファイル(*.mp3),M3U|*.mp3; *.m3u|B|*.b||"),
+                 (QStringList{"MP3ファイル(*.mp3),M3U (*.[mM][pP]3 *.[mM]3[uU])", "B (*.[bB])"}));
         const FileDialogOptions options{"テキスト文書(*.txt)|*.txt||", "*.txt", "txt"};
         AtNextModal<QFileDialog>([this](QFileDialog* dialog) {
             QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);

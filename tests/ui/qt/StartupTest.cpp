@@ -32,13 +32,11 @@ class StartupTest : public QObject {
             if (way == "EBCDIC") {
                 QByteArray error;
                 QTRY_VERIFY_WITH_TIMEOUT(
-                    (error += process.readAllStandardError()).contains("EBCDIC"), 20000);
-                QVERIFY(error.contains("unknown code page"));
+                    (error += process.readAllStandardError()).contains("unknown code page"), 20000);
                 process.kill();
-                process.waitForFinished();
-                continue;
             }
             QVERIFY(process.waitForFinished(30000));
+            if (way == "EBCDIC") continue;
             QVERIFY(process.exitCode() == 0 && QImage(shot).width() > 300);
             for (const char* name : {"manual.htm", "genre.txt"})
                 QCOMPARE(std::filesystem::is_regular_file(dir.File("config/sorrelbox/") + name),
