@@ -1,10 +1,11 @@
-// The settings window, the Qt prompts, the text edge and the user's folder, on the offscreen
-// platform.
+// The settings window, the Qt prompts, the text edge, the user's folder and the start-up, on the
+// offscreen platform.
 #include <QtTest>
 #include <QtWidgets>
 #include <filesystem>
 
 #include "ClistApp.h"
+#include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "ui/main/CsetDlg.h"
 #include "ui/main/QtPrompts.h"
@@ -57,54 +58,37 @@ class DialogsTest : public QObject {
         QCOMPARE(LoadSettings(ini), saved);
     }
 
-    // Questions alone have キャンセル; the last is answered with it.
+    // Only a question has キャンセル, and it answers it.
     void messageBoxes() {
-        const std::pair<MessageIcon, QMessageBox::Icon> rows[] = {
-            {MessageIcon::Information, QMessageBox::Information},
-            {MessageIcon::Warning, QMessageBox::Warning},
-            {MessageIcon::Error, QMessageBox::Critical},
-            {MessageIcon::Question, QMessageBox::Question},
-            {MessageIcon::Question, QMessageBox::Question}};
-        for (const auto& [icon, qtIcon] : rows) {
+        for (const MessageIcon icon : {MessageIcon::Warning, MessageIcon::Question}) {
             const bool question = icon == MessageIcon::Question;
-            const bool cancel = &qtIcon == &rows[4].second;
             AtNextModal<QMessageBox>([&](QMessageBox* box) {
-                QAbstractButton* cancelButton = box->button(QMessageBox::Cancel);
-                QCOMPARE(
-                    box->windowTitle() + box->text() + (cancelButton ? cancelButton->text() : ""),
-                    QString("確認1行目\n2行目") + (question ? "キャンセル" : ""));
-                QCOMPARE(box->icon(), qtIcon);
-                box->button(cancel ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+                QAbstractButton* cancel = box->button(QMessageBox::Cancel);
+                QCOMPARE(box->windowTitle() + box->text() + (cancel ? cancel->text() : ""),
+                         QString("確認1行目\n2行目") + (question ? "キャンセル" : ""));
+                QCOMPARE(box->icon(), question ? QMessageBox::Question : QMessageBox::Warning);
+                box->button(question ? QMessageBox::Cancel : QMessageBox::Ok)->click();
             });
             QCOMPARE(prompts.ShowMessage("1行目\n2行目", "確認", icon,
                                          question ? MessageButtons::OkCancel : MessageButtons::Ok),
-                     cancel ? MessageAnswer::Cancel : MessageAnswer::Ok);
+                     question ? MessageAnswer::Cancel : MessageAnswer::Ok);
         }
     }
 
-    // Name filters match without letter case. The save dialog adds the default extension, and
-    // the next one opens where the user chose last.
-    void saveDialog() {
+    // Name filters match without letter case. The open dialog takes far more than the 15000
+    // bytes an old fixed buffer held; each dialog opens where the user chose last; the save
+    // dialog adds the default extension; the folder browser shows its title on one line.
+    void fileDialogs() {
         QCOMPARE(QtNameFilters("MP3ファイル(*.mp3),M3U|*.mp3; *.m3u|B|*.b||"),
                  (QStringList{"MP3ファイル(*.mp3),M3U (*.[mM][pP]3 *.[mM]3[uU])", "B (*.[bB])"}));
-        const FileDialogOptions options{"テキスト文書(*.txt)|*.txt||", "*.txt", "txt"};
-        AtNextModal<QFileDialog>([this](QFileDialog* dialog) {
-            QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
-            QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
-            dialog->setDirectory(folder);
-            dialog->selectFile(folder + "/曲リスト");
-            static_cast<QDialog*>(dialog)->accept();
-        });
-        QCOMPARE(prompts.ChooseSaveFile(options), std::optional(dir.File("曲リスト.txt")));
-        AtNextModal<QFileDialog>([this](QFileDialog* dialog) {
-            QCOMPARE(dialog->directory(), QDir(folder));
-            dialog->reject();
-        });
-        QVERIFY(!prompts.ChooseSaveFile(options));
-    }
-
-    // Far more than the 15000 bytes an old fixed buffer held.
-    void openDialogTakesASelectionOfAnyLength() {
+        const auto answer = [](const QString& typed,
+                               const std::function<void(QFileDialog*)>& look) {
+            AtNextModal<QFileDialog>([=](QFileDialog* dialog) {
+                look(dialog);
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+                static_cast<QDialog*>(dialog)->accept();
+            });
+        };
         QString typed;
         std::vector<std::string> expected;
         for (int i = 1000; i < 1400; ++i) {
@@ -113,21 +97,19 @@ class DialogsTest : public QObject {
             expected.push_back(dir.Write(name, "x"));
             typed += "\"" + QString::fromStdString(name) + "\" ";
         }
-        AtNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        answer(typed, [this](QFileDialog* dialog) {
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
             dialog->setDirectory(folder);
-            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
-            static_cast<QDialog*>(dialog)->accept();
         });
         QCOMPARE(prompts.ChooseOpenFiles({"MP3|*.mp3||", "", "", true}), expected);
-    }
-
-    void folderBrowserShowsItsTitleOnOneLine() {
-        AtNextModal<QFileDialog>([this](QFileDialog* dialog) {
+        answer("曲リスト", [this](QFileDialog* dialog) {
+            QCOMPARE(dialog->directory(), QDir(folder));
+            QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        });
+        QCOMPARE(prompts.ChooseSaveFile({"テキスト文書(*.txt)|*.txt||", "*.txt", "txt"}),
+                 std::optional(dir.File("曲リスト.txt")));
+        answer(folder, [](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("フォルダを選択 (m3uは読み込みません)"));
-            dialog->setDirectory(folder);
-            dialog->selectFile(folder);
-            static_cast<QDialog*>(dialog)->accept();
         });
         const FolderChoice choice = prompts.ChooseFolder("フォルダを選択\n(m3uは読み込みません)");
         QCOMPARE(QDir(QString::fromStdString(choice.path.value_or(""))), QDir(folder));
@@ -158,6 +140,41 @@ class DialogsTest : public QObject {
         QVERIFY(PrepareUserFolder(folder + "/new", {folder + "/share"}));
         QCOMPARE(test::ReadAll(dir.File("new/genre.txt")), std::string("\x89\x89\x89\xCC\r\n"));
         QVERIFY(!PrepareUserFolder(folder + "/own/genre.txt/sub", {folder + "/share"}));
+    }
+
+    // The program itself, started in dir/cwd with its own config folder. The shell start writes
+    // nothing and makes no user folder; the desktop start seeds it. A song before the options is
+    // never taken for an option's value. An unknown code page waits in a message box, its text on
+    // standard error first.
+    void startsFromTheShellOrTheDesktopOrStopsOnABadCodePage() {
+        for (const QString way : {"shell", "--desktop", "EBCDIC"}) {
+            test::TempDir dir;
+            std::filesystem::create_directories(dir.File("cwd"));
+            const QString shot = QString::fromStdString(dir.File("shot.png"));
+            QStringList args{QString::fromStdString(dir.Write("a.mp3", test::CbrFile(80000))),
+                             "--screenshot", shot};
+            if (way == "--desktop") args.prepend(way);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.File("config")));
+            env.insert("SORRELBOX_CODEPAGE", way == "EBCDIC" ? way : "UTF-8");
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.setWorkingDirectory(QString::fromStdString(dir.File("cwd")));
+            process.start(SORRELBOX_GUI_PATH, args);
+            if (way == "EBCDIC") {
+                QByteArray error;
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    (error += process.readAllStandardError()).contains("unknown code page"), 20000);
+                process.kill();
+            }
+            QVERIFY(process.waitForFinished(30000));
+            if (way == "EBCDIC") continue;
+            QVERIFY(process.exitCode() == 0 && QImage(shot).width() > 300);
+            for (const char* name : {"manual.htm", "genre.txt"})
+                QCOMPARE(std::filesystem::is_regular_file(dir.File("config/sorrelbox/") + name),
+                         way != "shell");
+            QVERIFY(std::filesystem::is_empty(dir.File("cwd")));
+        }
     }
 };
 
