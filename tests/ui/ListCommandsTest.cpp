@@ -63,8 +63,7 @@ TEST_F(ListCommandsTest, ScriptsOfCommands) {
          }}};
     const std::tuple<int, const char*, const char*> rows[] = {
         {4, "0R3", "bcda 3 0：10 1：40 0 1番目を4番目に移動しますか？"},
-        {4, "3R0", "dabc 0 0：40 1：40 0 4番目を1番目に移動しますか？"},
-        {4, "1R2", "acbd 2 0：20 1：40 1 2番目を3番目に移動しますか？"},
+        {4, "3R1", "adbc 1 0：40 1：40 1 4番目を2番目に移動しますか？"},
         {4, "2R2", "abcd 2 0：30 1：40 2 3番目を3番目に移動しますか？"},
         {4, "0Rc3", "abcd 3 0：40 1：40 - 1番目を4番目に移動しますか？"},
         {4, "1R", "abcd 1* 0：20 1：40 - 移動先を選択してください"},
@@ -139,7 +138,6 @@ TEST_F(ListCommandsTest, EditorAndPlayerRefuseOrSayWhatToOpen) {
         EXPECT_EQ(prompts.messages, std::vector{test::Refusal("１曲も読み込まれていません")});
         Load(3);
         EXPECT_EQ(run(), list ? "1a.mp331" : "-");  // unselected: the list's first song
-        EXPECT_EQ(prompts.messages.size(), list ? 0u : 1u);
         Load(3, 1);
         EXPECT_EQ(run(), list ? "1b.mp332" : "0b.mp300");
     }

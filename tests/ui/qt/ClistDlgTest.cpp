@@ -8,7 +8,6 @@
 #include <filesystem>
 
 #include "ClistApp.h"
-
 #include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/RecordingMediaDevice.h"
@@ -69,8 +68,7 @@ class ClistDlgTest : public QObject {
     QString Last() { return QString::fromStdString(prompts->messages.back().text); }
     void Context(int command) {  // right-clicks the last row: the menu acts on the selection
         chosen = "action" + QString::number(command);
-        const QPoint at = List()->count() ? Row(List()->count() - 1) : QPoint(5, 5);
-        QTest::mouseClick(List()->viewport(), Qt::RightButton, {}, at);
+        QTest::mouseClick(List()->viewport(), Qt::RightButton, {}, Row(List()->count() - 1));
     }
 
   private slots:
@@ -84,21 +82,25 @@ class ClistDlgTest : public QObject {
         window = std::make_unique<ClistDlg>(settings = {}, startup, prompts.get());
         menus.clear();
         window->setMenuRunner([this](QMenu& menu, const QPoint& pos) {
-            QCOMPARE(menu.objectName(), QString("menu130"));
             menus.push_back(pos);
             QCoreApplication::processEvents();  // a shown menu runs an event loop
             for (QAction* action : menu.actions())
                 if (action->objectName() == chosen) action->trigger();
         });
+        window->setMediaDeviceFactory([] { return std::make_shared<RecordingMediaDevice>(); });
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    // Every control that takes the focus has a name a screen reader speaks, in every window.
-    void accessibleNames() {
-        window->setMediaDeviceFactory([] { return std::make_shared<RecordingMediaDevice>(); });
-        OpenSongs(1);
-        Select(0);
+    // One pass through the menus' flows: open, select, append, delete, outputs, new list,
+    // manual; then a drop takes only local files and tells a failure under the busy cursor, and
+    // the menu shows only below the list's top. On the way, every control that takes the focus
+    // has a name a screen reader speaks, in every window.
+    void flowsThroughTheMenus() {
+        QCOMPARE(State(), QString("|0|0：00|0.0MB|||||-1"));
+        OpenSongs(3);
+        Select(1);
+        QCOMPARE(State(), QString("abc|3|1：00|0.9MB|0：20|0.3MB|128kbps|b.mp3|1"));
         QMap<QString, QString> names;
         const auto add = [&names](QWidget* top) {
             for (QWidget* w : top->findChildren<QWidget*>()) {
@@ -123,16 +125,6 @@ class ClistDlgTest : public QObject {
         QCOMPARE(names.value("ClistDlg/edit1001") + names.value("CtagDlg/combo1020") +
                      names.value("Cplayer/bar1062"),
                  QString("総時間アーティスト再生位置"));
-    }
-
-    // One pass through the menus' flows: open, select, append, delete, outputs, new list,
-    // manual; then a drop takes only local files and tells a failure under the busy cursor, and
-    // the menu shows only below the list's top.
-    void flowsThroughTheMenus() {
-        QCOMPARE(State(), QString("|0|0：00|0.0MB|||||-1"));
-        OpenSongs(3);
-        Select(1);
-        QCOMPARE(State(), QString("abc|3|1：00|0.9MB|0：20|0.3MB|128kbps|b.mp3|1"));
         // Ctrl+click cannot empty the single-selection list.
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier, Row(1));
         QTRY_VERIFY(List()->item(1)->isSelected());
@@ -200,14 +192,11 @@ class ClistDlgTest : public QObject {
         for (const auto& press : presses) press();
         QVERIFY(menus.empty());
         Select(1);
-        chosen = "action32781";
+        chosen.clear();
+        const QRect selected = List()->visualItemRect(List()->item(1));
         for (const auto& press : presses) {
-            prompts->answers = {MessageAnswer::Cancel};
             press();
-            QCOMPARE(Last(), QString("2番目を削除しますか？"));
-            QVERIFY(List()
-                        ->visualItemRect(List()->item(1))
-                        .contains(List()->viewport()->mapFromGlobal(menus.back())));
+            QVERIFY(selected.contains(List()->viewport()->mapFromGlobal(menus.back())));
         }
         Context(32780);
         QCOMPARE(Last(), QString("移動先を選択してください"));
@@ -247,7 +236,6 @@ class ClistDlgTest : public QObject {
             [this] { QTest::keyClick(List(), Qt::Key_Escape); }, [this] { window->close(); },
             [this] { Action(32776)->trigger(); }};
         for (const auto& end : ends) {
-            QVERIFY(window->isVisible());
             end();
             QVERIFY(!window->isVisible());
             window->show();
@@ -356,30 +344,25 @@ class ClistDlgTest : public QObject {
         QVERIFY(asked.ChooseFolder("x").cancelled);
     }
 
-    void textsAndPathsConvertAtTheEdge() {
+    // Shift-JIS at the Qt edge and in the user's folder, where the shipped genre list is
+    // converted to it and the user's own files are never replaced.
+    void shiftJisTextsPathsAndUserFolder() {
         ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
         const std::string bytes = "/\x8b\xc8/\x95\x5C.mp3";  // /曲/表.mp3 in Shift-JIS
         QCOMPARE(ToQString(bytes) + PathToQString(bytes), QString("/曲/表.mp3/曲/表.mp3"));
         QCOMPARE(FromQString("/曲/表.mp3") + PathFromQString("/曲/表.mp3"), bytes + bytes);
         // A name Shift-JIS cannot hold still arrives, so it fails later like a missing file.
         QCOMPARE(PathFromQString("/tmp/é.mp3"), std::string("/tmp/?.mp3"));
-    }
-
-    // The shipped genre list is converted to the code page; the user's files are never replaced.
-    void userFolderIsSeededOnce() {
         const QString folder = Folder();
-        ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
         for (const char* sub : {"share", "own"}) std::filesystem::create_directory(dir->File(sub));
         dir->Write("share/genre.txt", "\xE6\xBC\x94\xE6\xAD\x8C\r\n");  // 演歌 in UTF-8
-        dir->Write("share/manual.htm", "<html>\xE6\xBC\x94</html>");
-        dir->Write("own/genre.txt", "Mine\r\n");
-        for (const char* seed : {"/missing", "/share"})
-            QVERIFY(PrepareUserFolder(folder + "/own", {folder + "/missing", folder + seed}));
-        QCOMPARE(test::ReadAll(dir->File("own/genre.txt")), std::string("Mine\r\n"));
-        QCOMPARE(test::ReadAll(dir->File("own/manual.htm")), "<html>\xE6\xBC\x94</html>");
-        QVERIFY(PrepareUserFolder(folder + "/new", {folder + "/share"}));
-        QCOMPARE(test::ReadAll(dir->File("new/genre.txt")), std::string("\x89\x89\x89\xCC\r\n"));
-        QVERIFY(!PrepareUserFolder(folder + "/own/genre.txt/sub", {folder + "/share"}));
+        dir->Write("share/manual.htm", "<html></html>");
+        dir->Write("own/manual.htm", "Mine");
+        QVERIFY(PrepareUserFolder(folder + "/own", {folder + "/missing", folder + "/share"}));
+        QCOMPARE(
+            test::ReadAll(dir->File("own/genre.txt")) + test::ReadAll(dir->File("own/manual.htm")),
+            std::string("\x89\x89\x89\xCC\r\nMine"));
+        QVERIFY(!PrepareUserFolder(folder + "/own/manual.htm/sub", {folder + "/share"}));
     }
 
     // The program itself, started in dir/cwd with its own config folder. The shell start writes
