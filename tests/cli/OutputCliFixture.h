@@ -25,11 +25,6 @@ class OutputCliTest : public ::testing::Test {
         stderr_ = err.str();
         return status;
     }
-    // A 128 kbit/s song of `seconds` at name, its folders made.
-    std::string Song(const std::string& name, unsigned seconds) {
-        std::filesystem::create_directories((dir.path() / name).parent_path());
-        return WriteCbrSong(dir, name, seconds);
-    }
     std::string Read(const std::string& name) const { return ReadAll(dir.File(name)); }
 
     const std::filesystem::path saved_ = std::filesystem::current_path();
