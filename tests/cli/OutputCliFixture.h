@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 
@@ -15,7 +14,7 @@ namespace sorrelbox::test {
 // is read from).
 class OutputCliTest : public ::testing::Test {
   protected:
-    OutputCliTest() { EXPECT_EQ(::chdir(dir.path().c_str()), 0); }
+    OutputCliTest() { std::filesystem::current_path(dir.path()); }
     ~OutputCliTest() override { std::filesystem::current_path(saved_); }
 
     int Run(std::vector<std::string> args) {

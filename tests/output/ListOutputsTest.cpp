@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <sstream>
 
 #include "loading/SongLoader.h"
 #include "platform/ScriptedPrompts.h"
@@ -40,31 +39,20 @@ TEST(M3uLineTest, RelativeLinesOnlyInsideThePlaylistTree) {
         EXPECT_EQ(M3uLine(r.song, r.playlist, M3uMode::Relative, r.style), r.line) << r.song;
         EXPECT_EQ(M3uLine(r.song, r.playlist, M3uMode::Full, r.style), r.song);
     }
-    Settings settings;  // soutai 0, 1, 2, then the same with Shift
-    for (int i = 0; i < 6; ++i) {
-        settings.soutai = static_cast<std::uint8_t>(i % 3);
-        EXPECT_EQ(ChooseM3uMode(settings, i > 2) == M3uMode::Relative, "010100"[i] == '1') << i;
-    }
-    std::ostringstream list, m3u;
-    WriteTextList(list, {"a", "b"});
-    WriteM3u(m3u, {"/m/a.mp3", "/x/b.mp3"}, "/m/l.m3u", M3uMode::Relative, P);
-    EXPECT_EQ(list.str() + m3u.str(), "a\r\nb\r\na.mp3\r\n/x/b.mp3\r\n");
     // ソ ends in 0x5C: a byte search would cut the folder inside the playlist's name.
     ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
     EXPECT_EQ(M3uLine("C:\\M\\a.mp3", "C:\\M\\\x83\x5C.m3u", M3uMode::Relative, W), "a.mp3");
 }
 
-// A cancel writes nothing; Shift takes the other M3U mode; a write that fails part way leaves
-// the old file as it was, and no temporary file.
-TEST(OutputCommandTest, CancelShiftAndAWriteThatFails) {
+// Shift takes the other M3U mode; a write that fails part way leaves the old file as it was,
+// and no temporary file.
+TEST(OutputCommandTest, ShiftAndAWriteThatFails) {
     TempDir dir;
     SongTable table{P};
     Settings settings;
     ScriptedPrompts prompts;
     OutputContext context{table, settings, prompts};
     AddSongFile(table, WriteCbrSong(dir, "a.mp3", 1));
-    EXPECT_EQ(MakeTextList(context), OutputResult::Cancelled);
-    EXPECT_EQ(MakeM3u(context), OutputResult::Cancelled);
     const std::string out = dir.File("l.m3u");
     prompts.saveFiles = {out, out};
     prompts.shiftDown = true;  // relative, with soutai 0
