@@ -25,8 +25,7 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
         tag.frames = {TextFrame("TXXX", std::string(filler, 'f')), TextFrame("TIT2", title)};
         return tag.Build();
     };
-    XingHeader xing;
-    xing.frames = 5000;
+    const XingHeader xing{.frames = 5000};
     Id3v1Tag v1;
     v1.title = "Only v1";
     const Bytes layouts[] = {
@@ -42,10 +41,8 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     // Relative names, printed as given, the first after "--" as it starts with '-'.
     std::vector<std::string> args = {"scan", "--"};
     for (int i = 0; i < 1100; ++i) {
-        const std::string name = "-" + std::to_string(i) + ".mp3";
-        args.push_back(
-            i % 8 == 7 ? name
-                       : dir.Write(name, layouts[i % 8]).substr(dir.path().string().size() + 1));
+        args.push_back("-" + std::to_string(i) + ".mp3");
+        if (i % 8 != 7) dir.Write(args.back(), layouts[i % 8]);
     }
     EXPECT_EQ(Run(args), 1);
     EXPECT_TRUE(stdout_.starts_with(
@@ -56,19 +53,19 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     std::istringstream lines(stdout_);
     for (const std::string& path : std::span(args).subspan(2)) {
         const ScannedFile file = ScanSongFile(path);
-        const std::string title =
-            file.result == ScanResult::ScanOk
-                ? ReadDisplayTitle(path, file.info.id3v2Size, PathStyle::Posix)
-                : "";
         std::string line;
         std::getline(lines, line);
         EXPECT_TRUE(std::regex_match(
-            line, std::regex("\\{\"path\":\"" + path +
-                             "\",\"result\":" + std::to_string(static_cast<int>(file.result)) +
-                             ",\"seconds\":" + std::to_string(file.info.seconds) +
-                             ",.*\"id3v2Size\":" + std::to_string(file.info.id3v2Size) +
-                             ",\"bitRate\":" + std::to_string(file.info.bitRate) +
-                             ",.*\"title\":\"" + title + "\"\\}")))
+            line,
+            std::regex("\\{\"path\":\"" + path +
+                       "\",\"result\":" + std::to_string(static_cast<int>(file.result)) +
+                       ",\"seconds\":" + std::to_string(file.info.seconds) +
+                       ",.*\"id3v2Size\":" + std::to_string(file.info.id3v2Size) +
+                       ",\"bitRate\":" + std::to_string(file.info.bitRate) + ",.*\"title\":\"" +
+                       (file.result == ScanResult::ScanOk
+                            ? ReadDisplayTitle(path, file.info.id3v2Size, PathStyle::Posix)
+                            : "") +
+                       "\"\\}")))
             << line;
     }
     // Arguments are file system names (UTF-8), converted to the code page as the other commands
@@ -80,12 +77,6 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
     EXPECT_TRUE(std::regex_match(
         stdout_, std::regex(".*\"result\":0,.*\"title\":\"ソ表.mp3\"\\}\n.*\"result\":1,.*\n")))
         << stdout_;
-}
-
-std::string Line(const cli::JsonObject& object) {
-    std::ostringstream out;
-    cli::WriteJsonLine(out, object);
-    return out.str();
 }
 
 // Each escape at every place in and across the 8-byte words, after UTF-8 whose bytes differ
@@ -105,7 +96,7 @@ TEST(JsonTest, StringsAreEscapedAtEveryPosition) {
         }
     }
     const std::string ascii = std::string(30, 'x') + "\x7f~/";
-    EXPECT_EQ(Line(cli::JsonObject().AddString("k", ascii)), "{\"k\":\"" + ascii + "\"}\n");
+    EXPECT_EQ(cli::JsonObject().AddString("k", ascii).str(), "{\"k\":\"" + ascii + "\"}");
 }
 
 TEST(JsonTest, ObjectKeepsKeyOrderAndTypes) {
@@ -113,9 +104,9 @@ TEST(JsonTest, ObjectKeepsKeyOrderAndTypes) {
     inner.AddInt("n", -5).AddBool("t", true).AddNull("z");
     object.AddStringArray("a", {"p", "q\"", "r"}).AddIntArray("i", {1, -2, 3});
     EXPECT_EQ(
-        Line(object.AddObjectArray("l", {inner, cli::JsonObject(), inner}).AddObject("o", {})),
+        object.AddObjectArray("l", {inner, cli::JsonObject(), inner}).AddObject("o", {}).str(),
         "{\"a\":[\"p\",\"q\\\"\",\"r\"],\"i\":[1,-2,3],\"l\":[{\"n\":-5,\"t\":true,\"z\":null},{},"
-        "{\"n\":-5,\"t\":true,\"z\":null}],\"o\":{}}\n");
+        "{\"n\":-5,\"t\":true,\"z\":null}],\"o\":{}}");
 }
 
 }  // namespace
