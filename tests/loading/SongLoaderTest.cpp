@@ -209,16 +209,15 @@ TEST_F(LoadingTest, WindowsPlaylistRetriesTheRawLineWithTheDrive) {
     EXPECT_EQ(prompts.messages, Said("L/x.mp3"));
 }
 
-using Lines = std::vector<std::string>;
 constexpr PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
 
 // The loading tests load POSIX playlists from files; here the Windows rules and the edges.
 TEST(PlaylistLineTest, PlansEachLine) {
     // A UTF-8 BOM is dropped once, and only in UTF-8; '\r' stays inside a line.
     const std::string bom = "\xEF\xBB\xBF";
-    EXPECT_EQ(SplitPlaylistLines(bom + bom + "a\rb\n\n"), (Lines{bom + "a\rb", ""}));
+    EXPECT_EQ(SplitPlaylistLines(bom + bom + "a\rb\n\n"), (Paths{bom + "a\rb", ""}));
     ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
-    EXPECT_EQ(SplitPlaylistLines(bom), Lines{bom});
+    EXPECT_EQ(SplitPlaylistLines(bom), Paths{bom});
     const struct {
         PathStyle style;
         const char *line, *playlist, *plan;  // candidate|retry's table path|failure name
@@ -249,7 +248,7 @@ TEST(FolderEntriesTest, MatchingOrderAndJoining) {
     // Folded letters past the first too: 'B' before '_', though 'b' is after it.
     EXPECT_EQ(
         SelectMp3Entries({"b.mp3", "a_.mp3", "ab.mp3", "[.mp3", "Z.mp3", ".mp3", "mp3", "x.mp3 "}),
-        (Lines{".mp3", "ab.mp3", "a_.mp3", "b.mp3", "Z.mp3", "[.mp3"}));
+        (Paths{".mp3", "ab.mp3", "a_.mp3", "b.mp3", "Z.mp3", "[.mp3"}));
     EXPECT_EQ(JoinFolderEntry("C:\\m", "a.mp3", W), "C:\\m\\a.mp3");
     EXPECT_EQ(JoinFolderEntry("C:\\", "a.mp3", W), "C:\\\\a.mp3");
     EXPECT_EQ(JoinFolderEntry("/", "a.mp3", P), "/a.mp3");
