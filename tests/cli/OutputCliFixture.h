@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 
@@ -15,7 +14,7 @@ namespace sorrelbox::test {
 // is read from).
 class OutputCliTest : public ::testing::Test {
   protected:
-    OutputCliTest() { EXPECT_EQ(::chdir(dir.path().c_str()), 0); }
+    OutputCliTest() { std::filesystem::current_path(dir.path()); }
     ~OutputCliTest() override { std::filesystem::current_path(saved_); }
 
     int Run(std::vector<std::string> args) {
@@ -24,11 +23,6 @@ class OutputCliTest : public ::testing::Test {
         stdout_ = out.str();
         stderr_ = err.str();
         return status;
-    }
-    // A 128 kbit/s song of `seconds` at name, its folders made.
-    std::string Song(const std::string& name, unsigned seconds) {
-        std::filesystem::create_directories((dir.path() / name).parent_path());
-        return WriteCbrSong(dir, name, seconds);
     }
     std::string Read(const std::string& name) const { return ReadAll(dir.File(name)); }
 
