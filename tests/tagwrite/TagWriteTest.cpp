@@ -143,14 +143,16 @@ TEST(Id3v2BuildTest, RewriteCases) {
     const Bytes t3 = OneFrame(3, "TIT2", "\0t"s), t4 = OneFrame(4, "TIT2", "\0t"s),
                 tit3 = Frame3("TIT2", "\0t"s), tn3 = Frame3("TIT2", "\0n"s),
                 tn4 = Frame4("TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
-                big(70000, 'b'), v199(199, 'v');
+                big(70000, 'b'), v199(199, 'v'), newYear = "\0"s + "2024";
     const std::vector<Id3v2Frame> unsyncFrames = {Raw("PRIV", awk), TextFrame("TIT2", "t")};
     Id3v2Frame running = Raw("PRIV", Bytes(30, 'p')), syncsafe = Raw("APIC", Bytes(300, 'p'));
     running.sizeValue = 5000;
     syncsafe.sizeForm = SizeForm::Syncsafe;  // found by the size rule
     const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running}),
                 walked = OldTag(3, {syncsafe, TextFrame("TIT2", "old")}),
-                sized = OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20);
+                sized = OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20),
+                ext3 = "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s,
+                ext4 = "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s;
     Bytes newTag, revision1 = t3;  // our template: every frame, empty
     for (const char* id :
          {"TPE1", "TALB", "TYER", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"})
@@ -168,6 +170,7 @@ TEST(Id3v2BuildTest, RewriteCases) {
         Bytes value;
         std::optional<Bytes> want;
     } cases[] = {
+        // clang-format off
         // Sizes in the version's own form (plain in 2.3 even past 64 KiB), the header's syncsafe.
         {0, t3, title, big, Frame3("TIT2", '\0' + big)},
         {0, sized, title, v199, Frame4("TIT2", "\x03" + v199) + Bytes(16174, '\0')},
@@ -175,44 +178,32 @@ TEST(Id3v2BuildTest, RewriteCases) {
         // New frames after the old ones, before the padding, in table order; an empty frame is
         // no padding; a frame running past the tag follows them.
         {0, "", title, "abc", Frame3("TIT2", "\0abc"s) + newTag},
-        {0, OldTag(3, {Raw("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl,
-         "n",
-         tn3 + Frame3("TPE1", "\0a"s) + Frame3("COMM", "\0jpn\0n"s) + Frame3("WXXX", "\0\0n"s) +
-             Bytes(5, '\0')},
+        {0, OldTag(3, {Raw("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl, "n",
+            tn3 + Frame3("TPE1", "\0a"s) + Frame3("COMM", "\0jpn\0n"s) + Frame3("WXXX", "\0\0n"s) + Bytes(5, '\0')},
         {0, runs, kFieldComposer, "C", tit3 + Frame3("TCOM", "\0C"s) + runs.substr(22)},
         // The first COMM only, its language and description kept; stepped over by its size.
-        {0,
-         OldTag(3,
-                {Raw("COMM", "\0engde\0ol\0"s), Raw("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
-         title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
+        {0, OldTag(3, {Raw("COMM", "\0engde\0ol\0"s), Raw("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
+            title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
         {0, OneFrame(3, "COMM", "\0eng"s), comment, "c", Frame3("COMM", "\0eng\0c"s)},
         // Status flags kept, format flags dropped; data length and group byte read through.
         {0, OneFrame(4, "TIT2", "\0\0\0\x07"s + TextBody(1, Utf16Le("ab")), 0x4001), title, "n",
-         Frame4("TIT2", Utf16("n"), 0x4000)},
-        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new",
-         Frame3("COMM", "\0engd\0new"s)},
+            Frame4("TIT2", Utf16("n"), 0x4000)},
+        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new", Frame3("COMM", "\0engd\0new"s)},
         // Unsynchronisation: 2.3 read through and written without; 2.4 kept in the frames.
         {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame3("PRIV", awk) + tn3},
-        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n",
-         Frame4("PRIV", Unsynchronise(awk), 2) + tn4},
+        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame4("PRIV", Unsynchronise(awk), 2) + tn4},
         // Extended headers: CRC goes, 2.3 padding size made true, 2.4 update and restrictions stay.
-        {0,
-         OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s),
-         title, "n", "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
-        {0,
-         OldTag(4, {TextFrame("TIT2", "t")}, 0, 0,
-                "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s),
-         title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
+        {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, ext3), title, "n",
+            "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
+        {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, ext4), title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
         // Nothing to write gives the old tag back; a field in no known encoding is refused.
-        {0, OldTag(4, {Raw("COMM", "\0c"s)}, 100), 0, "",
-         Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
+        {0, OldTag(4, {Raw("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
-        {1, OneFrame(4, "TDRC", "\0"s + "1999"), year, "2024", Frame4("TDRC", "\0"s + "2024")},
-        {1, OneFrame(4, "TYER", "\0"s + "1999"), year, "2024", Frame4("TYER", "\0"s + "2024")},
-        {1, t4, year, "2024", Frame4("TIT2", "\0t"s) + Frame4("TDRC", "\0"s + "2024")},
-        {1, t3, year, "2024", tit3 + Frame3("TYER", "\0"s + "2024")},
-        {1, revision1, year, "2024", tit3 + Frame3("TDRC", "\0"s + "2024")},
+        {1, OneFrame(4, "TYER", "\0"s + "1999"), year, "2024", Frame4("TYER", newYear)},
+        {1, t4, year, "2024", Frame4("TIT2", "\0t"s) + Frame4("TDRC", newYear)},
+        {1, t3, year, "2024", tit3 + Frame3("TYER", newYear)},
+        {1, revision1, year, "2024", tit3 + Frame3("TDRC", newYear)},
         // The code page decides the encoding of a new text; a frame's own encoding stays, one no
         // version defines becomes UTF-16.
         {0, t3, title, nihon, Frame3("TIT2", Utf16(nihon))},
@@ -222,18 +213,15 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {1, encoded(2), title, "ab", Frame4("TIT2", "\x02" + Utf16Be("ab", false))},
         {1, encoded(3), title, kNihon, Frame4("TIT2", "\x03" + nihon)},
         {1, encoded(7), title, "", Frame4("TIT2", Utf16(""))},
-        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)",
-         Frame4("TCON", Utf16("(17)"))},
+        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame4("TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
         {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon, comm("eng", "d", nihon)},
-        {0, OneFrame(3, "COMM", CommBody(1, "eng", Utf16Le("d"), "x")), comment, "new",
-         comm("eng", "d", "new")},
-        {0, OldTag(3, {}), comment | title, nihon,
-         Frame3("TIT2", Utf16(nihon)) + comm("jpn", "", nihon)},
+        {0, OneFrame(3, "COMM", CommBody(1, "eng", Utf16Le("d"), "x")), comment, "new", comm("eng", "d", "new")},
+        {0, OldTag(3, {}), comment | title, nihon, Frame3("TIT2", Utf16(nihon)) + comm("jpn", "", nihon)},
         {1, t4, comment, kNihon, Frame4("TIT2", "\0t"s) + Frame4("COMM", "\0jpn\0"s + kNihon)},
-        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é",
-         Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
+        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         {1, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, kNihon, Frame4("WXXX", "\0\0"s + kNihon)},
+        // clang-format on
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const Bytes& old = cases[i].old;
@@ -255,14 +243,13 @@ TEST(Id3v2BuildTest, RewriteCases) {
 // Damaged tags never make the builder go out of bounds, and what it builds states its length.
 TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
     std::mt19937 random(99);
-    Bytes tag = OldTag(3,
-                       {TextFrame("TIT2", "title"), Raw("COMM", CommBody(0, "jpn", "d", "c")),
-                        Raw("APIC", Bytes(300, '\x11')), Raw("WXXX", WxxxBody(0, "", "u"))},
-                       40);
+    const Bytes tag = OldTag(3,
+                             {TextFrame("TIT2", "title"), Raw("COMM", "\0jpnd\0c"s),
+                              Raw("APIC", Bytes(300, 'p')), Raw("WXXX", "\0\0u"s)},
+                             40);
     for (int round = 0; round < 3000; ++round) {
-        Bytes damaged = tag;
-        damaged[3] = char(3 + round % 2);
-        damaged[5] = char(random() & 0xF0);
+        Bytes damaged =
+            tag.substr(0, 3) + char(3 + round % 2) + '\0' + char(random() & 0xF0) + tag.substr(6);
         for (int flips = 1 + int(random() % 8); flips > 0; --flips)
             damaged[10 + random() % (tag.size() - 10)] = char(random());
         const auto mask = std::uint16_t(random() & kId3v2AllFields);
@@ -288,8 +275,7 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
               "ID3\x03\0\0\0\0\x01\x2DTIT2\0\0\0\x04\0\0\0abcTPE1"s + kAudio + kV1);
     EXPECT_FALSE(Write(path, 183, kId3v2AllFields, "abc", 1, backup).failed ||
                  Write(path, 183, 0).failed);
-    EXPECT_EQ(ReadAll(path) + ReadAll(backup), after + after);
-    EXPECT_EQ(FilesIn(dir), 2u);  // no temporary file left behind
+    EXPECT_TRUE(ReadAll(path) + ReadAll(backup) == after + after && FilesIn(dir) == 2);
     EXPECT_EQ(Write(path, 183, kRemoveId3v2Tag).messages,
               Messages{Done("ID3v2タグを削除しました")});
     EXPECT_EQ(ReadAll(path), kAudio + kV1);
@@ -345,15 +331,16 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     }
     EXPECT_FALSE(Write(path, 105, kFieldComposer, composer).failed);  // past the padding
-    const std::vector<Id3v2Frame> frames = {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"),
-                                            TextFrame("TCOM", composer)};
-    EXPECT_EQ(ReadAll(path), OldTag(3, frames, 64) + rest);
-    const Result recovered{
-        true,
-        kFieldComposer,
-        {Failure("ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました")}};
+    EXPECT_EQ(ReadAll(path), OldTag(3,
+                                    {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"),
+                                     TextFrame("TCOM", composer)},
+                                    64) +
+                                 rest);
+    const Message recovered =
+        Failure("ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました");
     const auto write = [&] {
-        return Write(path, 216, kFieldComposer, composer + composer) == recovered;
+        return Write(path, 216, kFieldComposer, composer + composer) ==
+               Result{true, kFieldComposer, {recovered}};
     };
     EXPECT_EQ(InChild(write, 216 + rest.size()), 0);
     EXPECT_EQ(ReadAll(path), rest);
@@ -376,10 +363,6 @@ TEST(Id3v2CrashTest, WriteFailingAtAnyByteLeavesTheSongUntouched) {
     }
 }
 
-ino_t Inode(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
 // The size of the temporary file a write is filling; nothing between writes.
 std::optional<std::uintmax_t> TemporaryFileSize(const TempDir& dir) {
     std::error_code error;
@@ -394,14 +377,19 @@ std::optional<std::uintmax_t> TemporaryFileSize(const TempDir& dir) {
 // replacement, with the next temporary file not looked for or filled to a random part.
 TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     TempDir dir;
-    const Bytes audio = CbrFile(3 << 20), fileA = SongTag("AAAA") + audio;
+    const Bytes audio = CbrFile(3 << 20), fileA = SongTag("AAAA") + audio,
+                fileB = SongTag("BBBB") + audio;
     const std::string path = dir.Write("song.mp3", fileA);
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
     std::mt19937 random(12345);
     std::uniform_real_distribution<double> filled(-0.25, 1.0);  // below 0: no file looked for
     int sawOld = 0, sawNew = 0, midWrite = 0;
     for (int i = 0; i < 48; ++i) {
         const std::string old = ReadAll(path);
-        const ino_t oldInode = Inode(path);
+        const ino_t oldInode = inode();
         const pid_t writer = ::fork();
         for (bool toB = old == fileA; writer == 0; toB = !toB) {  // each write flips the title
             if (Write(path, 106, kFieldTitle, toB ? "BBBB" : "AAAA", 1).failed) ::_exit(3);
@@ -409,31 +397,30 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         const double part = filled(random);
         const auto reached = [&] {
             const auto size = TemporaryFileSize(dir);
-            return (i % 2 == 0 || Inode(path) != oldInode) &&
+            return (i % 2 == 0 || inode() != oldInode) &&
                    (part < 0 || (size && double(*size) >= part * double(fileA.size())));
         };
         siginfo_t info{};
         while (!reached() &&
                ::waitid(P_PID, id_t(writer), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-               info.si_pid == 0) {
+               info.si_pid == 0)
             ::sched_yield();
-        }
         ::kill(writer, SIGKILL);
         ASSERT_EQ(Reap(writer), -SIGKILL);
         const std::string now = ReadAll(path);
-        ASSERT_TRUE(now == fileA || now == SongTag("BBBB") + audio) << i << ": " << now.size();
+        ASSERT_TRUE(now == fileA || now == fileB) << i << ": " << now.size() << " bytes";
         (now == old ? sawOld : sawNew)++;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            if (entry.path() != path) midWrite += std::filesystem::remove(entry.path());
-        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            midWrite += entry.path() != path && std::filesystem::remove(entry.path());
     }
     EXPECT_TRUE(sawOld > 0 && sawNew > 0 && midWrite > 0);
 }
 
 // Overwrite, append (even behind a file too short for a tag), removal of exactly the tag; a
-// file that lost its tag keeps every audio byte; unopenable files fail with their message; a
+// file that lost its tag keeps every audio byte; an unopenable file fails with its message; a
 // write the system cuts short leaves no part of a tag behind the audio.
 TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
+    using enum Id3v1WriteResult;
     TempDir dir;
     Id3v1Image image;
     image.title.fill('T');
@@ -449,26 +436,28 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
         const std::string path = i < 5 ? dir.Write("s", before[i]) : dir.File(before[i]);
         ScriptedPrompts prompts;
         const auto result = WriteId3v1Tag(path, image, removes[i], quiet[i], prompts);
-        EXPECT_EQ(result, i < 3    ? Id3v1WriteResult::Written
-                          : i == 3 ? Id3v1WriteResult::Removed
-                                   : Id3v1WriteResult::Failed);
-        EXPECT_EQ(prompts.messages, message[i] < 0 ? Messages{} : Messages{messages[message[i]]})
+        EXPECT_TRUE(result == (i < 3    ? Written
+                               : i == 3 ? Removed
+                                        : Failed) &&
+                    ReadAll(path) == after[i] &&
+                    prompts.messages ==
+                        (message[i] < 0 ? Messages{} : Messages{messages[message[i]]}))
             << i;
-        EXPECT_EQ(ReadAll(path), after[i]) << i;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));  // never created
     const std::string path = dir.Write("s", kAudio);
+    ScriptedPrompts prompts;
     const auto write = [&] {
-        ScriptedPrompts prompts;
-        return WriteId3v1Tag(path, image, false, 1, prompts) == Id3v1WriteResult::Failed &&
-               prompts.messages.size() == 1;
+        return WriteId3v1Tag(path, image, false, 0, prompts) == Failed &&
+               prompts.messages == Messages{messages[1]};
     };
     EXPECT_EQ(InChild(write, kAudio.size() + 50), 0);
     EXPECT_EQ(ReadAll(path), kAudio);
 }
 
 // Every field is rewritten or created, in both code pages, over old tags of both versions
-// whose text frames use each encoding; we and the peers read it, frames not edited stay.
+// whose text frames use each encoding; we and the peers read it, frames not edited stay. A
+// peer's tag, picture and all, survives our edit, one that outgrows its padding.
 TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
     const auto python = PeerPython();
     TempDir dir;
@@ -481,13 +470,12 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
         ScopedCodePage scoped(cp);
         const std::string joined = cp.FromUtf8(
             c >= 100 ? "日本語ソ|表示|アルバム|2001|(3)|コメント|7|作曲|原|著作|http://x.jp/|符"
-                     : "日本語ソ|表示 "
-                       "\xF0\x9F\x8E\xB5|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
+                     : "日本語ソ|表示 🎵|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
         const Lines values = Split(joined);
         const Bytes text[] = {"old", Utf16Le("old"), Utf16Be("old", false), "old"};
-        std::vector<Id3v2Frame> frames = {
-            TextFrame("TCON", "(1)"), Raw("COMM", CommBody(0, "jpn", "", "old")),
-            Raw("WXXX", "\0\0http://old/"s), Raw("APIC", Bytes(3000, 'Z'))};
+        std::vector<Id3v2Frame> frames = {TextFrame("TCON", "(1)"), Raw("COMM", "\0jpn\0old"s),
+                                          Raw("WXXX", "\0\0http://old/"s),
+                                          Raw("APIC", Bytes(3000, 'Z'))};
         for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
                                "TOPE", "TCOP", "TENC"})
             frames.push_back(TextFrame(id, text[encoding], std::uint8_t(encoding)));
@@ -514,27 +502,15 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
             RunPeerScript(*python, {"check", path, dir.Write("peer.json", json + "}}")});
         EXPECT_EQ(run.status, 0) << run.out;
     }
-}
-
-// A peer's tag, picture and all, survives our edit, one that outgrows its padding.
-TEST(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
-    const auto python = PeerPython();
-    if (!python) GTEST_SKIP() << "no Python with mutagen";
-    TempDir dir;
-    ScopedCodePage scoped{kUtf8};
+    ScopedCodePage utf8{kUtf8};
     for (int version : {3, 4}) {
+        if (!python) GTEST_SKIP() << "no Python with mutagen";
         const std::string path = dir.Write("pic.mp3", FramesFile(72));
         const PeerRun made = RunPeerScript(*python, {"make", path, std::to_string(version)});
         SongInfo info;
         ScanMpegFile(path, info);
-        EXPECT_FALSE(
-            Write(path, info.id3v2Size + 10, kFieldTitle | kFieldComment, Bytes(3000, 'e'), 1)
-                .failed);
+        EXPECT_FALSE(Write(path, info.id3v2Size + 10, kFieldTitle, Bytes(3000, 'e'), 1).failed);
         EXPECT_EQ(RunPeerScript(*python, {"picture", path}).out, made.out);
-        ScanMpegFile(path, info);
-        const auto read = ReadSongTags(path, info.id3v2Size);
-        EXPECT_TRUE(read && read->v2.field(1).value == Bytes(3000, 'e') &&
-                    read->v2.field(2).value == "Peer artist");
     }
 }
 
@@ -545,9 +521,8 @@ TEST(Id3v2PeerTest, PictureOfAPeersTagSurvivesOurEdit) {
 TEST(ListOrderTest, FixedOrderAndEquality) {
     const Lines order = Split(
         "|a|abc|ABD|ABC|abc|Ｂ|c|R&B|アシッド|カルト|ガングスタ|ガングスタ|カントリー|カ|ガ|"
-        "オールディーズ|"
-        "オルタナティブ|ジャングル|ショーチューン|ソウル|その他|ロックンロール|歌謡曲|歌謡曲|演歌|"
-        "\x01ウ|\x01ー");
+        "オールディーズ|オルタナティブ|"
+        "ジャングル|ショーチューン|ソウル|その他|ロックンロール|歌謡曲|歌謡曲|演歌|\x01ウ|\x01ー");
     for (const CodePage& cp : {kUtf8, kCp932}) {
         for (std::size_t i = 0; i < std::size(order); i += 2) {
             const std::string a = cp.FromUtf8(order[i]), b = cp.FromUtf8(order[i + 1]);
@@ -566,22 +541,19 @@ TEST(ListOrderTest, FixedOrderAndEquality) {
     EXPECT_EQ(SplitListLines(""), Lines{});
 }
 
-// The shipped genre.txt is in the boxes' order in both code pages under any locale; codes
+// The shipped genre.txt is in the boxes' order in both code pages, whatever the locale; codes
 // follow box positions whatever the file's order, and lines past the table are left out.
 TEST(GenreListTest, ShippedFileAndCodes) {
     const std::string shipped = ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt");
+    std::setlocale(LC_ALL, "ja_JP.UTF-8");  // may fail; the order must not care either way
     for (const CodePage& cp : {kUtf8, kCp932}) {
         ScopedCodePage scoped(cp);
         const Lines lines = SplitListLines(cp.FromUtf8(shipped));
-        EXPECT_EQ(std::ranges::adjacent_find(lines,
-                                             [](auto& a, auto& b) { return !ListOrderLess(a, b); }),
-                  lines.end());
-        for (const char* locale : {"C", "ja_JP.UTF-8", "de_DE.UTF-8"}) {
-            std::setlocale(LC_ALL, locale);  // may fail; the order must not care either way
-            EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(shipped), 0).names(), lines) << locale;
-        }
-        std::setlocale(LC_ALL, "C");
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            EXPECT_TRUE(ListOrderLess(lines[i - 1], lines[i])) << i;
+        EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(shipped), 0).names(), lines);
     }
+    std::setlocale(LC_ALL, "C");
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
     const Lines sorted = SplitListLines(shipped);
@@ -589,25 +561,27 @@ TEST(GenreListTest, ShippedFileAndCodes) {
     for (auto line = sorted.rbegin(); line != sorted.rend(); ++line) reversed += *line + "\r\n";
     const GenreList list = GenreList::Load(dir.Write("genre.txt", reversed + "Extra\nMore\n"), 0),
                     kuuran = GenreList::FromBytes(shipped, 1),
-                    missing = GenreList::Load(dir.File("none"), 0),
                     few = GenreList::FromBytes("\nB\nA\n", 0);
+    const auto code = [&](const char* name) {
+        return list.CodeAt(int(std::ranges::find(sorted, name) - sorted.begin()));
+    };
     EXPECT_EQ(list.names(), sorted);
-    std::vector<int> codes;
-    for (const char* name : {"", "J-POP", "R&B", "ロック", "童謡"})
-        codes.push_back(list.CodeAt(int(std::ranges::find(sorted, name) - sorted.begin())));
-    EXPECT_EQ(codes, (std::vector{247, 146, 14, 17, 253}));
-    EXPECT_EQ(list.CodeAt(-1) + list.CodeAt(int(kGenreCount)), 2 * 247);  // no selection: line 0
+    EXPECT_EQ((std::vector{code(""), code("R&B"), code("ロック"), code("童謡"), list.CodeAt(-1),
+                           list.CodeAt(int(kGenreCount))}),
+              (std::vector<std::uint8_t>{247, 14, 17, 253, 247, 247}));  // no selection: line 0
     EXPECT_EQ((std::vector{list.FirstLineWithCode(17), list.FirstLineWithCode(80),
                            kuuran.FirstLineWithCode(255), kuuran.FirstLineWithCode(247),
                            few.FirstLineWithCode(146), few.FirstLineWithCode(14)}),
               (std::vector<std::optional<int>>{83, {}, 0, {}, 1, {}}));
-    EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing());
-    EXPECT_EQ(few.names(), (Lines{"", "A", "B"}));
+    const GenreList missing = GenreList::Load(dir.File("none"), 0);
+    EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing() &&
+                few.names() == Lines({"", "A", "B"}));
 }
 
 // Entries sorted, a case-blind duplicate refused, the file rewritten whole; a failed write
 // keeps the new entry and the file; a list too large to read whole is never replaced.
 TEST(ArtistListTest, AddAndFilesNeverLost) {
+    using enum ArtistList::AddResult;
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
     EXPECT_EQ(ArtistList::FromBytes("Zed\r\nabba\r\n\r\nBand\r\n").entries(),
@@ -619,7 +593,6 @@ TEST(ArtistListTest, AddAndFilesNeverLost) {
     ArtistList list = ArtistList::Load(path);
     ScriptedPrompts prompts, quiet;
     std::size_t position = 99;
-    using enum ArtistList::AddResult;
     EXPECT_EQ(std::vector({list.Add("Band", path, 0, prompts, &position),
                            list.Add("ZED", path, 0, prompts), list.Add("", path, 0, prompts),
                            ArtistList::Load(fresh).Add("ア", fresh, 1, quiet),
@@ -660,26 +633,23 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
         editor.trackCounter = 258;
         editor.currentPage = 2;
         CopyId3v2ToId3v1(editor, kUtf8);
-        EXPECT_EQ(editor.v1.values, row.want) << row.track;
-        EXPECT_TRUE(editor.v1.hasBox && editor.currentPage == 1);
+        EXPECT_TRUE(editor.v1.values == row.want && editor.v1.hasBox && editor.currentPage == 1)
+            << row.track;
     }
     // ID3v1 to ID3v2: whole values; held fields and frames not taken over (locked) stay.
     TagEditor editor(EditorMode::List, "/m/song.mp3");
-    const Id3v2Values& v2 = editor.v2.values;
     editor.v1.values = {"T", "A", "B", "2001", "C", 0, 9};
     editor.v2.values = {{"", "", "", "", "", "", "3", "Comp"}, -1};
     editor.v2.holds[V2Field::Album] = true;
     CopyId3v1ToId3v2(editor);
-    EXPECT_EQ(v2, (Id3v2Values{{"T", "A", "", "2001", "", "C", "", "Comp"}, 9}));
-    EXPECT_TRUE(editor.v2.hasBox && editor.currentPage == 2);
+    EXPECT_TRUE(editor.v2.values == (Id3v2Values{{"T", "A", "", "2001", "", "C", "", "Comp"}, 9}) &&
+                editor.v2.hasBox && editor.currentPage == 2);
     editor.v1.values = {"T", "A", "B", "2001", "New", 4, 3};
     editor.v2.record.lockedFlags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
-    CopyId3v1ToId3v2(editor);
-    EXPECT_EQ(v2[V2Field::Comment] + v2[V2Field::Track] + std::to_string(v2.genreLine), "C49");
     editor.autoTrack = true;
     editor.trackCounter = 12;
     CopyId3v1ToId3v2(editor);
-    EXPECT_EQ(v2[V2Field::Track], "12");
+    EXPECT_EQ(editor.v2.values, (Id3v2Values{{"T", "A", "", "2001", "", "C", "12", "Comp"}, 9}));
 }
 
 // Checked: the shown page's track starts the counter; unchecked: what the file held.
@@ -706,12 +676,15 @@ TEST(TagConversionTest, AutomaticTrackStartsFromTheShownPage) {
     }
 }
 
+// Each token once; the hyphen is the width character (width 0); at the end only the four
+// characters are replaced; width 12 takes one digit; a title holding a later token has it
+// replaced, an earlier one not; tokens only on character boundaries (0x83 0x25 is one
+// character), a double-byte width character replaced whole.
 TEST(FileNameTemplateTest, Expansion) {
-    const Id3v1Values v1 = {"Intro", "Band1", "Alb1", "1999", "c1", 3, -1};
+    const Id3v1Values v1 = {"Intro", "Band1", "Alb1", "1999", "c1", 3, -1},
+                      tricky = {"%1ar and %1ti", "Band1", "", "", "", 0, -1};
     const Id3v2Values v2 = {
         {"Song", "Band", "Alb2", "2001", "", "c2", "12", "Comp", "Orig", "Copy", "url", "Enc"}, -1};
-    // Each token once; the hyphen is the width character (width 0); at the end only the
-    // four characters are replaced; width 12 takes one digit.
     const Lines cases = Split(
         "%1tr2 %1ti|03 Intro|%2tr3-%2ar|012-Band|%1tr-%1ti|3Intro|%2ti %2ti|Song "
         "%2ti|%1ar%1al%1ye%1cm|Band1Alb11999c1|"
@@ -719,21 +692,16 @@ TEST(FileNameTemplateTest, Expansion) {
         "0000000000032|%2tr1|12|||%1TI|%1TI");
     for (std::size_t i = 0; i < cases.size(); i += 2)
         EXPECT_EQ(ExpandFileNameTemplate(cases[i], v1, v2, kUtf8), cases[i + 1]) << cases[i];
-    // A title holding a later token has it replaced; an earlier one does not.
-    Id3v1Values tricky = v1;
-    tricky.title = "%1ar and %1ti";
     EXPECT_EQ(ExpandFileNameTemplate("%1ti", tricky, v2, kUtf8), "Band1 and %1ti");
-    // Tokens only on character boundaries (0x83 0x25 is one character); a double-byte width
-    // character is replaced whole.
     EXPECT_EQ(ExpandFileNameTemplate("\x83%1ti\x83\x40%1tr\x82\xA0x", v1, {}, kCp932),
               "\x83%1ti\x83\x40"
               "3x");
 }
 
-// Forbidden characters only where they are whole characters; a rename updates the path and the
+// Forbidden characters count only as whole characters; a rename updates the song's path and its
 // list entry (with the list's total time).
 TEST(RenameSongTest, ForbiddenCharactersAndRename) {
-    for (const char c : std::string("\\/:*?\"<>|"))
+    for (const char c : "\\/:*?\"<>|"s)
         EXPECT_EQ(FindForbiddenNameChar("ab"s + c, kCp932), 2u) << c;
     // 0x95 0x5C and 0x83 0x7C are single Shift-JIS characters, not a backslash or a bar.
     EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C", kCp932), std::string::npos);
@@ -742,16 +710,15 @@ TEST(RenameSongTest, ForbiddenCharactersAndRename) {
     TempDir dir;
     SongTable table(PathStyle::Posix);
     std::string song = dir.Write("song.mp3", "bytes"), renamed = dir.File("新しい.mp3");
-    for (const std::string& name : {"first", "song", "last"})
+    for (const std::string name : {"first", "song", "last"})
         table.AppendEntry(dir.File(name + ".mp3"), name);
     table.info().seconds = 6000 + 125;
-    ScriptedPrompts prompts;
+    ScriptedPrompts prompts;  // kanryoumes: no message
     EXPECT_EQ(RenameSongFile(song, "新しい", renamed, table, 1, 1, prompts),
               RenameOutcome::Renamed);
     EXPECT_EQ(song + ReadAll(renamed) + table.songPaths()[1], renamed + "bytes" + renamed);
     EXPECT_EQ(table.entries(), (Lines{"first", "102：05  新しい.mp3", "last"}));
-    EXPECT_EQ(SongListEntry(65, "a"), "  1：05  a");
-    EXPECT_TRUE(prompts.messages.empty());  // kanryoumes
+    EXPECT_TRUE(SongListEntry(65, "a") == "  1：05  a" && prompts.messages.empty());
 }
 
 }  // namespace
