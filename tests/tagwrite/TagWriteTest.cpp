@@ -299,24 +299,32 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
                 ::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
 }
 
-// Each refusal leaves the song byte for byte as it was and says it could not be edited.
-TEST(Id3v2WriteFileTest, RefusalsLeaveTheSongUntouched) {
+// Each refusal, and a write failing at any byte (the file size limit stops it), leaves the
+// song byte for byte as it was and no other file, and says it could not be edited.
+TEST(Id3v2CrashTest, RefusedOrCutShortTheSongStaysAsItWas) {
     TempDir dir;
     const Bytes tag = SongTag("t"), v22 = "ID3\x02\0\0\0\0\0\x0A"s + Bytes(10, 'x');
     Bytes unflagged = OldTag(4, {TextFrame("TIT2", "t")}, 0, 0x80), huge = tag;
     unflagged[19] = 0;                             // the frame lacks its own unsync flag
     huge[6] = huge[7] = huge[8] = huge[9] = 0x7F;  // 256 MB claimed on a small file
-    const Bytes files[] = {tag, tag, "", unflagged, huge, huge, v22, ""};
-    const std::size_t lengths[] = {106, 0, 105, unflagged.size(), (1u << 28) + 9, (1u << 28) + 9,
-                                   20,  0};
-    for (int i = 0; i < 8; ++i) {
-        const auto mask = i == 5 || i == 7 ? kRemoveId3v2Tag : std::uint16_t(kFieldTitle);
-        EXPECT_EQ(Write(dir.Write("a.mp3", files[i] + kAudio), lengths[i], mask),
-                  (Result{true, mask, {Failure(kCannot)}}));
-        EXPECT_EQ(ReadAll(dir.File("a.mp3")), files[i] + kAudio) << i;
+    const std::size_t claimed = (1u << 28) + 9, size = 105 + kAudio.size();
+    const Bytes files[] = {tag, tag, "",  unflagged, huge, huge, v22,
+                           "",  tag, tag, tag,       tag,  tag,  tag};
+    const std::size_t lengths[] = {
+        106, 0, 105, unflagged.size(), claimed, claimed, 20, 0, 105, 105, 105, 105, 105, 105};
+    const rlim_t limits[] = {RLIM_INFINITY, 0, 5, 10, 300, 4096, size};
+    const std::string path = dir.File("a.mp3");
+    for (std::size_t i = 0; i < std::size(files); ++i) {
+        const auto mask = i == 5 || i == 7 ? kRemoveId3v2Tag : std::uint16_t(kFieldComposer);
+        dir.Write("a.mp3", files[i] + kAudio);
+        const auto write = [&] {
+            return Write(path, lengths[i], mask, Bytes(500, 'c')) ==
+                   Result{true, mask, {Failure(kCannot)}};
+        };
+        EXPECT_EQ(InChild(write, limits[i < 8 ? 0 : i - 7]), 0) << i;
+        EXPECT_TRUE(ReadAll(path) == files[i] + kAudio && FilesIn(dir) == 1) << i;
     }
     EXPECT_EQ(Write(dir.File("missing.mp3"), 0), (Result{true, kFieldTitle, {Failure(kCannot)}}));
-    EXPECT_EQ(FilesIn(dir), 1u);
 }
 
 // Where no temporary file can be made the song is rewritten in place; a failure part-way leaves
@@ -345,21 +353,6 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
     EXPECT_EQ(ReadAll(path), rest);
     std::system(("chattr -i '" + folder + "' 2>/dev/null").c_str());
     ::chmod(folder.c_str(), 0755);
-}
-
-// A write failing at any byte (the file size limit stops it) leaves the song as it was.
-TEST(Id3v2CrashTest, WriteFailingAtAnyByteLeavesTheSongUntouched) {
-    TempDir dir;
-    const Bytes before = SongTag("old") + CbrFile(200000);
-    const std::string path = dir.Write("song.mp3", before);
-    const auto write = [&] {
-        return Write(path, 105, kFieldComposer, Bytes(500, 'c')).messages ==
-               Messages{Failure(kCannot)};
-    };
-    for (rlim_t limit : {0ul, 5ul, 10ul, 300ul, 4096ul, 100000ul, before.size()}) {
-        EXPECT_EQ(InChild(write, limit), 0) << limit;
-        EXPECT_TRUE(ReadAll(path) == before && FilesIn(dir) == 1) << limit;
-    }
 }
 
 // The kill points are moments the writer shows, not times: before or after the song's
@@ -422,31 +415,27 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     const Bytes v1(raw.begin(), raw.end()), edit = "ID3v1タグを編集", remove = "ID3v1タグを削除";
     const Message messages[] = {Done(edit + "しました"), Failure(edit + "できませんでした"),
                                 Done(remove + "しました"), Failure(remove + "できませんでした")};
-    const Bytes before[] = {kAudio + kV1, kAudio, "TAGxyz", kAudio + kV1, kAudio, "missing"};
-    const Bytes after[] = {kAudio + v1, kAudio + v1, "TAGxyz" + v1, kAudio, kAudio, ""};
-    const bool removes[] = {0, 0, 0, 1, 1, 0}, quiet[] = {0, 1, 1, 0, 1, 1};
-    const int message[] = {0, -1, -1, 2, 3, 1};
-    for (int i = 0; i < 6; ++i) {
-        const std::string path = i < 5 ? dir.Write("s", before[i]) : dir.File(before[i]);
-        ScriptedPrompts prompts;
-        const auto result = WriteId3v1Tag(path, image, removes[i], quiet[i], prompts);
-        EXPECT_TRUE(result == (i < 3    ? Written
-                               : i == 3 ? Removed
-                                        : Failed) &&
-                    ReadAll(path) == after[i] &&
-                    prompts.messages ==
-                        (message[i] < 0 ? Messages{} : Messages{messages[message[i]]}))
-            << i;
+    // The last row's write is cut short 50 bytes into the tag.
+    const Bytes before[] = {kAudio + kV1, kAudio,    "TAGxyz", kAudio + kV1,
+                            kAudio,       "missing", kAudio};
+    const Bytes after[] = {kAudio + v1, kAudio + v1, "TAGxyz" + v1, kAudio, kAudio, "", kAudio};
+    const bool removes[] = {0, 0, 0, 1, 1, 0, 0}, quiet[] = {0, 1, 1, 0, 1, 1, 1};
+    const int message[] = {0, -1, -1, 2, 3, 1, 1};
+    for (int i = 0; i < 7; ++i) {
+        const std::string path = i != 5 ? dir.Write("s", before[i]) : dir.File(before[i]);
+        const auto write = [&] {
+            ScriptedPrompts prompts;
+            const auto result = WriteId3v1Tag(path, image, removes[i], quiet[i], prompts);
+            return result == (i < 3    ? Written
+                              : i == 3 ? Removed
+                                       : Failed) &&
+                   prompts.messages ==
+                       (message[i] < 0 ? Messages{} : Messages{messages[message[i]]});
+        };
+        EXPECT_EQ(InChild(write, i < 6 ? RLIM_INFINITY : kAudio.size() + 50), 0) << i;
+        EXPECT_EQ(ReadAll(path), after[i]) << i;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));  // never created
-    const std::string path = dir.Write("s", kAudio);
-    ScriptedPrompts prompts;
-    const auto write = [&] {
-        return WriteId3v1Tag(path, image, false, 0, prompts) == Failed &&
-               prompts.messages == Messages{messages[1]};
-    };
-    EXPECT_EQ(InChild(write, kAudio.size() + 50), 0);
-    EXPECT_EQ(ReadAll(path), kAudio);
 }
 
 // Every field is rewritten or created, in both code pages, over old tags of both versions
