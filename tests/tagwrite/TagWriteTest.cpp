@@ -21,6 +21,7 @@
 #include "tagwrite/FileNameTemplate.h"
 #include "tagwrite/GenreList.h"
 #include "tagwrite/Id3v1Writer.h"
+#include "tagwrite/Id3v2TestSupport.h"
 #include "tagwrite/Id3v2Writer.h"
 #include "tagwrite/ListOrder.h"
 #include "tagwrite/RenameSong.h"
@@ -48,13 +49,6 @@ Lines Split(std::string_view text) {  // "a|b|c"
     for (const auto part : std::views::split(text, '|')) out.emplace_back(part.begin(), part.end());
     return out;
 }
-// A frame as given (Id3v2Frame has optional members that brace lists would leave unnamed).
-Id3v2Frame Raw(std::string_view id, Bytes body, std::uint16_t flags = 0) {
-    Id3v2Frame frame = TextFrame(id, "");
-    frame.body = std::move(body);
-    frame.flags = flags;
-    return frame;
-}
 // A frame header and body in the version's size form.
 Bytes Frame3(std::string_view id, const Bytes& body, int flags = 0) {
     return Bytes(id) + BigEndian32(std::uint32_t(body.size())) + char(flags >> 8) + char(flags) +
@@ -77,7 +71,7 @@ Bytes OldTag(int major, std::vector<Id3v2Frame> frames, std::size_t padding = 0,
     return tag.Build();
 }
 Bytes OneFrame(int major, std::string_view id, Bytes body, std::uint16_t flags = 0) {
-    return OldTag(major, {Raw(id, std::move(body), flags)});
+    return OldTag(major, {RawFrame(id, std::move(body), flags)});
 }
 // The tag built with value in the fields of mask, or nothing when refused or a field was left
 // unwritten.
@@ -142,8 +136,9 @@ TEST(Id3v2BuildTest, RewriteCases) {
                 tit3 = Frame3("TIT2", "\0t"s), tn3 = Frame3("TIT2", "\0n"s),
                 tn4 = Frame4("TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
                 big(70000, 'b'), v199(199, 'v'), newYear = "\0"s + "2024";
-    const std::vector<Id3v2Frame> unsyncFrames = {Raw("PRIV", awk), TextFrame("TIT2", "t")};
-    Id3v2Frame running = Raw("PRIV", Bytes(30, 'p')), syncsafe = Raw("APIC", Bytes(300, 'p'));
+    const std::vector<Id3v2Frame> unsyncFrames = {RawFrame("PRIV", awk), TextFrame("TIT2", "t")};
+    Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p')),
+               syncsafe = RawFrame("APIC", Bytes(300, 'p'));
     running.sizeValue = 5000;
     syncsafe.sizeForm = SizeForm::Syncsafe;  // found by the size rule
     const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running}),
@@ -176,11 +171,11 @@ TEST(Id3v2BuildTest, RewriteCases) {
         // New frames after the old ones, before the padding, in table order; an empty frame is
         // no padding; a frame running past the tag follows them.
         {0, "", title, "abc", Frame3("TIT2", "\0abc"s) + newTag},
-        {0, OldTag(3, {Raw("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl, "n",
+        {0, OldTag(3, {RawFrame("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl, "n",
             tn3 + Frame3("TPE1", "\0a"s) + Frame3("COMM", "\0jpn\0n"s) + Frame3("WXXX", "\0\0n"s) + Bytes(5, '\0')},
         {0, runs, kFieldComposer, "C", tit3 + Frame3("TCOM", "\0C"s) + runs.substr(22)},
         // The first COMM only, its language and description kept; stepped over by its size.
-        {0, OldTag(3, {Raw("COMM", "\0engde\0ol\0"s), Raw("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
+        {0, OldTag(3, {RawFrame("COMM", "\0engde\0ol\0"s), RawFrame("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
             title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
         {0, OneFrame(3, "COMM", "\0eng"s), comment, "c", Frame3("COMM", "\0eng\0c"s)},
         // Status flags kept, format flags dropped; data length and group byte read through.
@@ -195,7 +190,7 @@ TEST(Id3v2BuildTest, RewriteCases) {
             "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
         {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, ext4), title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
         // Nothing to write gives the old tag back; a field in no known encoding is refused.
-        {0, OldTag(4, {Raw("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
+        {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
         {1, OneFrame(4, "TYER", "\0"s + "1999"), year, "2024", Frame4("TYER", newYear)},
@@ -241,8 +236,9 @@ TEST(Id3v2BuildTest, RewriteCases) {
 // Damaged tags never make the builder go out of bounds, and what it builds states its length.
 TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
     std::mt19937 random(99);
-    const std::vector<Id3v2Frame> frames = {TextFrame("TIT2", "title"), Raw("COMM", "\0jpnd\0c"s),
-                                            Raw("APIC", Bytes(300, 'p')), Raw("WXXX", "\0\0u"s)};
+    const std::vector<Id3v2Frame> frames = {
+        TextFrame("TIT2", "title"), RawFrame("COMM", "\0jpnd\0c"s),
+        RawFrame("APIC", Bytes(300, 'p')), RawFrame("WXXX", "\0\0u"s)};
     const Bytes tag = OldTag(3, frames, 40);
     for (int round = 0; round < 3000; ++round) {
         Bytes damaged =
@@ -452,9 +448,9 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
                      : "日本語ソ|表示 🎵|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
         const Lines values = Split(joined);
         const Bytes text[] = {"old", Utf16Le("old"), Utf16Be("old", false), "old"};
-        std::vector<Id3v2Frame> frames = {TextFrame("TCON", "(1)"), Raw("COMM", "\0jpn\0old"s),
-                                          Raw("WXXX", "\0\0http://old/"s),
-                                          Raw("APIC", Bytes(3000, 'Z'))};
+        std::vector<Id3v2Frame> frames = {TextFrame("TCON", "(1)"), RawFrame("COMM", "\0jpn\0old"s),
+                                          RawFrame("WXXX", "\0\0http://old/"s),
+                                          RawFrame("APIC", Bytes(3000, 'Z'))};
         for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
                                "TOPE", "TCOP", "TENC"})
             frames.push_back(TextFrame(id, text[encoding], std::uint8_t(encoding)));
