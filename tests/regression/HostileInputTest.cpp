@@ -48,11 +48,10 @@ Snapshot SnapshotOf(const TempDir& dir) {
     return s;
 }
 
-// sorrelbox-cli scan: the result of each line, then the exit status.
-std::string CliScan(const std::vector<std::string>& paths, const char* codePage) {
-    std::string command =
-        "SORRELBOX_CODEPAGE="s + codePage + " timeout 60 '" + SORRELBOX_CLI_PATH + "' scan";
-    for (const std::string& path : paths) command += " '" + path + "'";
+// sorrelbox-cli scan: the result of each path, then the exit status.
+std::string CliScan(const std::string& paths, std::string_view codePage) {
+    const std::string command = "SORRELBOX_CODEPAGE="s + std::string(codePage) + " timeout 60 '" +
+                                SORRELBOX_CLI_PATH + "' scan" + paths;
     std::string out, results;
     FILE* pipe = ::popen(command.c_str(), "r");
     for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
@@ -64,73 +63,19 @@ std::string CliScan(const std::vector<std::string>& paths, const char* codePage)
     return results + " exit " + std::to_string(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
 }
 
-Id3v2Frame Raw(std::string id, Bytes body) {
-    return {std::move(id), std::move(body), SizeForm::Native, std::nullopt, std::nullopt, 0};
-}
-// A tag of frames (the first declaring size bytes when given), a frame, an ID3v1 tag or filler.
-Bytes WithTag(std::vector<Id3v2Frame> frames, bool v1, std::optional<std::uint32_t> size = {}) {
+// An ID3v2 tag of frames (the first declaring the size given), a frame, an ID3v1 tag.
+Bytes WithTag(std::vector<Id3v2Frame> frames, std::optional<std::uint32_t> size = {}) {
     Id3v2Tag tag;
     tag.frames = std::move(frames);
     tag.frames[0].sizeValue = size;
     Id3v1Tag old;
     old.title = "from v1";
-    Mp3Builder b;
-    b.Id3v2(tag).Frame();
-    return v1 ? b.FillToBeforeId3v1(2000).Id3v1(old).Build() : b.FillTo(2000).Build();
+    return Mp3Builder().Id3v2(tag).Frame().FillToBeforeId3v1(2000).Id3v1(old).Build();
 }
 
 TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
-    const ScopedCodePage utf8(kUtf8);
     constexpr auto kOk = ScanResult::ScanOk, kNo = ScanResult::ScanNoHeader;
-    const struct {
-        const char* name;
-        Bytes bytes;
-        ScanResult scan;
-        std::uint32_t id3v2Size;
-        const char* title;  // nullptr: the file name
-    } rows[] = {
-        {"empty.mp3", "", kNo, 0, nullptr},
-        {"id3.mp3", "ID3", kNo, 0, nullptr},
-        {"sync.mp3", "\xFF\xFB\x90", kNo, 0, nullptr},
-        {"tiny.mp3", "TAG" + Bytes(100, 'x'), kNo, 0, nullptr},
-        // A size field is a claim, not an allocation.
-        {"huge-tag.mp3", "ID3\x03\x00\x00\x7F\x7F\x7F\x7F"s, kNo, 0x0FFFFFFF, nullptr},
-        {"frame-past-tag.mp3", WithTag({TextFrame("TIT2", "cut")}, true, 1000), kOk, 14, "from v1"},
-        {"tit2-empty.mp3", WithTag({Raw("TIT2", ""), TextFrame("TPE1", "artist")}, true), kOk, 27,
-         ""},
-        // Encoding 1, byte-order mark, "AB" in UTF-16LE and one byte more.
-        {"utf16-odd.mp3",
-         WithTag({TextFrame("TIT2", Utf16Le("AB") + "C", 1), Raw("TPE1", "\x01\xFF"s)}, false), kOk,
-         30, "AB"},
-    };
-    TempDir dir;
-    std::vector<std::string> paths;
-    for (const auto& r : rows) paths.push_back(dir.Write(r.name, r.bytes));
-    const Snapshot before = SnapshotOf(dir);
-    std::string results;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const auto& r = rows[i];
-        SCOPED_TRACE(r.name);
-        rusage usage{};
-        ::getrusage(RUSAGE_SELF, &usage);
-        const long rssBefore = usage.ru_maxrss;
-        Bounded([&] {
-            SongInfo info;
-            EXPECT_EQ(ScanMpegFile(paths[i], info), r.scan);
-            EXPECT_EQ(info.id3v2Size, r.id3v2Size);
-            EXPECT_EQ(ReadDisplayTitle(paths[i], info.id3v2Size, PathStyle::Posix),
-                      r.title ? r.title : r.name);
-            EXPECT_TRUE(ReadSongTags(paths[i], info.id3v2Size).has_value());
-        });
-        ::getrusage(RUSAGE_SELF, &usage);
-        EXPECT_LT(usage.ru_maxrss - rssBefore, 64 * 1024);  // nothing near the 256 MB claimed
-        results += std::to_string(static_cast<int>(r.scan));
-    }
-    EXPECT_EQ(CliScan(paths, "UTF-8"), results + " exit 1");
-    EXPECT_EQ(SnapshotOf(dir), before);
-}
-
-TEST(HostileFiles, PipesFoldersAndUnconvertibleNamesCannotBeOpened) {
+    constexpr auto kFailed = ScanResult::ScanOpenFailed;
     TempDir dir;
     const std::string pipe = dir.File("pipe.mp3"), folder = dir.File("x.mp3");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -139,30 +84,52 @@ TEST(HostileFiles, PipesFoldersAndUnconvertibleNamesCannotBeOpened) {
     for (const char* lookalike : {"bad.mp3", "bad?.mp3", "bad\xEF\xBF\xBD .mp3", "bad .mp3"})
         dir.Write(lookalike, CbrFile(4000));
     const std::string unconvertible = dir.File("bad") + "\x81\x20.mp3";  // 0x20 is no trail byte
+    const struct {
+        std::string path;
+        ScanResult scan;
+        std::uint32_t id3v2Size;
+        const char* title;  // nullptr: the message that the file cannot be read
+        CodePage codePage = kUtf8;
+    } rows[] = {
+        {dir.Write("empty.mp3", ""), kNo, 0, "empty.mp3"},
+        {dir.Write("tiny.mp3", "TAG" + Bytes(100, 'x')), kNo, 0, "tiny.mp3"},
+        // A size field is a claim, not an allocation.
+        {dir.Write("huge.mp3", "ID3\x03\0\0\x7F\x7F\x7F\x7F"s), kNo, 0x0FFFFFFF, "huge.mp3"},
+        {dir.Write("past.mp3", WithTag({TextFrame("TIT2", "cut")}, 1000)), kOk, 14, "from v1"},
+        {pipe, kFailed, 0, nullptr},
+        {folder, kFailed, 0, nullptr},
+        {dir.File("gone.mp3"), kFailed, 0, nullptr},
+        {"", kFailed, 0, nullptr},
+        {pipe, kFailed, 0, nullptr, kCp932},
+        {unconvertible, kFailed, 0, nullptr, kCp932},
+    };
     const Snapshot before = SnapshotOf(dir);
-    for (const auto& [path, codePage] : {std::pair{pipe, kUtf8},
-                                         {folder, kUtf8},
-                                         {dir.File("gone.mp3"), kUtf8},
-                                         {std::string(), kUtf8},
-                                         {pipe, kCp932},
-                                         {unconvertible, kCp932}}) {
-        SCOPED_TRACE(path);
-        const ScopedCodePage scoped(codePage);
-        Bounded([&] {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const long rssBefore = usage.ru_maxrss;
+    std::map<std::string_view, std::string> cliPaths, cliResults;  // by code page
+    Bounded([&] {
+        for (const auto& r : rows) {
+            SCOPED_TRACE(r.path);
+            const ScopedCodePage codePage(r.codePage);
             SongInfo info;
             info.bitRate = 5;  // every scan starts from zero
-            EXPECT_EQ(ScanMpegFile(path, info), ScanResult::ScanOpenFailed);
-            EXPECT_EQ(info, SongInfo{});
-            EXPECT_EQ(ReadDisplayTitle(path, 100, PathStyle::Posix),
-                      CpText("ファイル情報を取得できませんでした"));
-            EXPECT_FALSE(ReadSongTags(path, 0).has_value());
-        });
-    }
-    EXPECT_EQ(CliScan({pipe, folder}, "UTF-8"), "11 exit 1");
-    EXPECT_EQ(CliScan({unconvertible}, "CP932"), "1 exit 1");
+            EXPECT_EQ(ScanMpegFile(r.path, info), r.scan);
+            EXPECT_EQ(info.id3v2Size, r.id3v2Size);
+            EXPECT_EQ(info.bitRate, r.scan == kOk ? 128 : 0);
+            EXPECT_EQ(ReadDisplayTitle(r.path, info.id3v2Size, PathStyle::Posix),
+                      r.title ? r.title : CpText("ファイル情報を取得できませんでした"));
+            EXPECT_EQ(ReadSongTags(r.path, info.id3v2Size).has_value(), r.scan != kFailed);
+            cliPaths[r.codePage.name()] += " '" + r.path + "'";
+            cliResults[r.codePage.name()] += std::to_string(static_cast<int>(r.scan));
+        }
+    });
+    ::getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss - rssBefore, 64 * 1024);  // nothing near the 256 MB claimed
+    for (const auto& [codePage, paths] : cliPaths)
+        EXPECT_EQ(CliScan(paths, codePage), cliResults[codePage] + " exit 1");
     EXPECT_EQ(SnapshotOf(dir), before);  // nothing created or changed
 }
-
 TEST(HostileSettings, AMegabyteOfGarbageGivesTheDefaults) {
     TempDir dir;
     std::mt19937 random(5);
@@ -199,10 +166,8 @@ TEST(HostilePlaylist, BadLinesFailAloneAndAreNamed) {
         Bounded([&] { LoadPlaylist(context, dir.File("list.m3u")); });
         EXPECT_EQ(SnapshotOf(dir), before);
         EXPECT_EQ(table.songPaths(), loaded);
-        EXPECT_EQ(table.songCount(), static_cast<int>(loaded.size()));
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.messages[0].text, CpText("読み込めなかったファイルがあります") + failed);
-        EXPECT_EQ(prompts.messages[0].caption, CpText("エラー"));
     }
 }
 
