@@ -10,6 +10,7 @@ namespace sorrelbox {
 namespace {
 
 using namespace std::string_literals;
+using T = test::Id3v2Tag;
 using test::Bytes, test::Id3v2Frame, test::SizeForm, test::TextFrame, test::Utf16Le;
 const CodePage kUtf8(CodePage::Kind::Utf8), kCp932(CodePage::Kind::Cp932);
 
@@ -17,18 +18,11 @@ std::span<const std::uint8_t> AsBytes(const Bytes& b) {
     return {reinterpret_cast<const std::uint8_t*>(b.data()), b.size()};
 }
 Id3v2Frame F(std::string id, Bytes body, std::uint16_t flags = 0,
-             SizeForm form = SizeForm::Native) {
-    return {std::move(id), std::move(body), form, std::nullopt, std::nullopt, flags};
-}
-test::Id3v2Tag TagOf(std::uint8_t major, std::vector<Id3v2Frame> frames, std::size_t padding = 0) {
-    test::Id3v2Tag tag;
-    tag.major = major;
-    tag.frames = std::move(frames);
-    tag.padding = padding;
-    return tag;
+             std::optional<std::uint32_t> size = {}, SizeForm form = SizeForm::Native) {
+    return {std::move(id), std::move(body), form, std::nullopt, size, flags};
 }
 Bytes Tag(std::uint8_t major, std::vector<Id3v2Frame> frames, std::size_t padding = 0) {
-    return TagOf(major, std::move(frames), padding).Build();
+    return test::Id3v2Tag{.major = major, .frames = std::move(frames), .padding = padding}.Build();
 }
 Bytes V1(std::string title, char pad = '\0') {
     test::Id3v1Tag tag;
@@ -84,8 +78,9 @@ TEST(FrameSizeFormTest, LongFrameDoesNotLoseTheWalk) {
                                       {4, SizeForm::Plain}}) {
         for (const std::size_t padding : {0, 64}) {
             EXPECT_EQ(Read(Tag(major,
-                               {F("APIC", Bytes(300, 1), 0, form), F("TPE1", "\0Artist"s, 0, form),
-                                F("TIT2", "\0"s + Bytes(200, 't'), 0, form)},
+                               {F("APIC", Bytes(300, 1), 0, {}, form),
+                                F("TPE1", "\0Artist"s, 0, {}, form),
+                                F("TIT2", "\0"s + Bytes(200, 't'), 0, {}, form)},
                                padding)),
                       "v" + std::to_string(major) +
                           " TIT2@337+201=#200/200 TPE1@320+7=Artist/6 title=#200");
@@ -188,29 +183,17 @@ TEST(Id3ReaderTest, GenreCodes) {
 
 TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
     const auto t3 = [](std::vector<Id3v2Frame> frames) { return Tag(3, std::move(frames)); };
-    const auto with = [](test::Id3v2Tag tag, auto change) {
-        change(tag);
-        return tag.Build();
+    const auto tit2 = [](std::string text) { return std::vector{TextFrame("TIT2", text)}; };
+    const std::vector xAlbum{TextFrame("TIT2", "x"), TextFrame("TALB", "album")};
+    const auto pastFile =
+        T{.frames = {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}, .sizeOverride = 0x0FFFFFFF}
+            .Build();
+    const auto unsynced = [](std::uint8_t major) {
+        return T{.major = major,
+                 .frames = {TextFrame("TPE1", "\xFF\xE0\xFF\0\xFF"s), TextFrame("TALB", "\xFF")},
+                 .unsynchronise = true}
+            .Build();
     };
-    const auto version = [&](std::uint8_t major, std::uint8_t revision) {
-        return with(TagOf(major, {TextFrame("TIT2", "t")}),
-                    [&](auto& t) { t.revision = revision; });
-    };
-    const auto extended = [&](std::uint8_t major, Bytes header) {
-        return with(TagOf(major, {TextFrame("TIT2", "x"), TextFrame("TALB", "album")}),
-                    [&](auto& t) { t.extendedHeader = header; });
-    };
-    const auto unsynchronised = [&](std::uint8_t major) {
-        return with(
-            TagOf(major, {TextFrame("TPE1", "\xFF\xE0\xFF\0\xFF"s), TextFrame("TALB", "\xFF")}),
-            [](auto& t) { t.unsynchronise = true; });
-    };
-    const auto secondSized400 = [](std::vector<Id3v2Frame> frames) {
-        frames[1].sizeValue = 400;
-        return Tag(3, std::move(frames));
-    };
-    const Bytes pastFile = with(TagOf(3, {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}),
-                                [](auto& t) { t.sizeOverride = 0x0FFFFFFF; });
     const struct {
         Bytes tag;
         std::string want;
@@ -228,19 +211,20 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
         {t3({TextFrame("TCON", "Rock")}), "v3 genre17 TCON@10+5=Rock/4 title=Hello"},
         {t3({F("TCON", "\x05(17)"s)}), "v3 TCON@10+5=/0 u16 none locked title=Hello"},
         // 2.3 with a revision reads as 2.4; 2.2 and unknown versions are found, not read.
-        {version(2, 0), "v2 unsupported unread title=Hello"},
-        {version(3, 1), "v4 TIT2@10+2=t/1 title=t"},
-        {version(4, 9), "v4 TIT2@10+2=t/1 title=t"},
-        {version(5, 0), "v0 unsupported unread title=Hello"},
+        {T{.major = 2, .frames = tit2("t")}.Build(), "v2 unsupported unread title=Hello"},
+        {T{.major = 3, .revision = 1, .frames = tit2("t")}.Build(), "v4 TIT2@10+2=t/1 title=t"},
+        {T{.major = 4, .revision = 9, .frames = tit2("t")}.Build(), "v4 TIT2@10+2=t/1 title=t"},
+        {T{.major = 5, .frames = tit2("t")}.Build(), "v0 unsupported unread title=Hello"},
         // Extended headers are skipped; one that claims more than the tag leaves no frames.
-        {extended(3, test::ExtendedHeader(3)), "v3 TIT2@20+2=x/1 TALB@32+6=album/5 title=x"},
-        {extended(4, test::ExtendedHeader(4)), "v4 TIT2@16+2=x/1 TALB@28+6=album/5 title=x"},
-        {extended(3, test::BigEndian32(5000)), "v3 title=Hello"},
+        {T{.frames = xAlbum, .extendedHeader = test::ExtendedHeader(3)}.Build(),
+         "v3 TIT2@20+2=x/1 TALB@32+6=album/5 title=x"},
+        {T{.major = 4, .frames = xAlbum, .extendedHeader = test::ExtendedHeader(4)}.Build(),
+         "v4 TIT2@16+2=x/1 TALB@28+6=album/5 title=x"},
+        {T{.frames = xAlbum, .extendedHeader = test::BigEndian32(5000)}.Build(), "v3 title=Hello"},
         // Unsynchronisation: 2.3 over the whole tag, 2.4 frame by frame.
-        {unsynchronised(3), "v3 unsync TPE1@10+6=\xFF\xE0\xFF/5 TALB@26+2=\xFF/1 title=Hello",
+        {unsynced(3), "v3 unsync TPE1@10+6=\xFF\xE0\xFF/5 TALB@26+2=\xFF/1 title=Hello", kCp932},
+        {unsynced(4), "v4 TPE1@10+9 flags2=\xFF\xE0\xFF/5 TALB@29+3 flags2=\xFF/1 title=Hello",
          kCp932},
-        {unsynchronised(4),
-         "v4 TPE1@10+9 flags2=\xFF\xE0\xFF/5 TALB@29+3 flags2=\xFF/1 title=Hello", kCp932},
         // Format flags: 2.4 group byte and data length skipped; 2.3 group byte; compressed or
         // encrypted frames are present but not read.
         {Tag(4, {F("TIT2", "\x07"s + test::SyncsafeBytes(3) + "\0ab"s, 0x41),
@@ -251,14 +235,14 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
          "v3 TIT2@10+7 flags128=undecodable TPE1@27+4 flags32=ab/2 TALB@41+5 flags64=undecodable "
          "title=Hello"},
         // The walk steps over odd IDs and stops at padding or before what leaves the tag.
-        {secondSized400({TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}),
+        {t3({TextFrame("TPE1", "a"), F("TIT2", "\0b"s, 0, 400)}),
          "v3 cut TPE1@10+2=a/1 title=Hello"},
         {pastFile, "v3 TIT2@22+2=b/1 TPE1@10+2=a/1 title=b"},
         {pastFile.substr(0, 27), "v3 cut TPE1@10+2=a/1 title=Hello"},
         {Tag(3, {TextFrame("TPE1", "a")}, 30) + "TIT2", "v3 TPE1@10+2=a/1 title=Hello"},
         {t3({TextFrame("t!t2", "b"), TextFrame("TPE1", "a"), TextFrame("TIT2", "c")}),
          "v3 TIT2@34+2=c/1 TPE1@22+2=a/1 title=c"},
-        {secondSized400({TextFrame("TPE1", "a"), TextFrame("Xyz1", "b"), TextFrame("TIT2", "c")}),
+        {t3({TextFrame("TPE1", "a"), F("Xyz1", "\0b"s, 0, 400), TextFrame("TIT2", "c")}),
          "v3 cut TPE1@10+2=a/1 title=Hello"},
         {"ID3\x03\0\0\0\0\0\x05TIT2\0"s, "v3 cut title=Hello"},
         {"ID3\x03\0\0\0\0\0\0"s, "v3 title=Hello"},
@@ -303,8 +287,7 @@ TEST(Id3ReaderTest, Id3v1Fields) {
 }
 
 TEST(Id3ReaderTest, HugeTagSizeReadsOnlyWhatTheFileHolds) {
-    test::Id3v2Tag tag = TagOf(3, {TextFrame("TIT2", "t")});
-    tag.sizeOverride = 0x0FFFFFFF;  // 256 MB
+    const T tag{.frames = {TextFrame("TIT2", "t")}, .sizeOverride = 0x0FFFFFFF};  // 256 MB
     const Bytes file = test::Mp3Builder().Id3v2(tag).Frame().Raw(V1("v1")).Build();
     MemoryByteSource source(file);
     const SongTags tags = ReadSongTagsFrom(source, 0x0FFFFFFF);
