@@ -28,14 +28,11 @@ TEST(LameFilesTest, ScanAndTagsMatchTheEncoding) {
          "--tc Comment --tn 3/12 --tg Rock",
          {10, 0, 0, 128, 44100, 1, 0, 1}},
     };
+    // 10 seconds of 16-bit stereo silence at 44100 Hz.
+    const std::string lame = "head -c 1764000 /dev/zero | lame --quiet -r -s 44.1 --bitwidth 16 ";
     std::uint32_t tagSize = 0;
     for (const auto& [options, expected] : rows) {
-        // 10 seconds of 16-bit stereo silence at 44100 Hz.
-        const std::string command =
-            "head -c 1764000 /dev/zero | lame --quiet -r -s 44.1 "
-            "--bitwidth 16 " +
-            options + " - '" + out + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        ASSERT_EQ(std::system((lame + options + " - '" + out + "'").c_str()), 0) << options;
         SongInfo info;
         EXPECT_EQ(ScanMpegFile(out, info), ScanResult::ScanOk);
         info.fileSize = 0;
