@@ -39,11 +39,9 @@ TEST(DisplayFormatTest, TimesSizesRatesAndFlags) {
               "VBR128kbps999kbps  44100Hz  モノラル4096bytes");
     EXPECT_EQ(RightsInfoText(1) + RightsInfoText(0) + OriginalInfoText(1) + OriginalInfoText(0),
               "ありなしオリジナルコピー");
-    ScopedCodePage sjis(CodePage(CodePage::Kind::Cp932));
-    EXPECT_EQ(ListPrefix(245) + PlayingTimeInfoText(61),
-              "  4\x81\x46"
-              "05  1\x95\xaa"
-              "1\x95\x62 (61\x95\x62)");
+    const CodePage cp932(CodePage::Kind::Cp932);
+    ScopedCodePage sjis(cp932);
+    EXPECT_EQ(ListPrefix(245) + PlayingTimeInfoText(61), cp932.FromUtf8("  4：05  1分1秒 (61秒)"));
 }
 
 }  // namespace

@@ -179,7 +179,6 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
         // 2.3 with a revision reads as 2.4; 2.2 and unknown versions are found, not read.
         {T{.major = 2, .frames = tit2("t")}.Build(), "v2 unsupported unread title=Hello"},
         {T{.major = 3, .revision = 1, .frames = tit2("t")}.Build(), "v4 TIT2@10+2=t/1 title=t"},
-        {T{.major = 4, .revision = 9, .frames = tit2("t")}.Build(), "v4 TIT2@10+2=t/1 title=t"},
         {T{.major = 5, .frames = tit2("t")}.Build(), "v0 unsupported unread title=Hello"},
         // Extended headers are skipped; one that claims more than the tag leaves no frames.
         {T{.frames = xAlbum, .extendedHeader = test::ExtendedHeader(3)}.Build(),
@@ -241,15 +240,12 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
 TEST(Id3ReaderTest, Id3v1Fields) {
     const auto read = [](const Bytes& last) {
         const Id3v1Read r = ParseId3v1(AsBytes(last));
-        return !r.present
-                   ? "-"
-                   : std::string(r.title.data()) + "|" + r.artist.data() + "|" + r.album.data() +
-                         "|" + r.year.data() + "|" + r.comment.data() + (r.hasTrack ? "|#" : "|-") +
-                         std::to_string(r.track) + "|" + std::to_string(r.genre);
+        if (!r.present) return "-"s;
+        return std::string(r.title.data()) + "|" + r.artist.data() + "|" + r.album.data() + "|" +
+               r.year.data() + "|" + r.comment.data() + (r.hasTrack ? "|#" : "|-") +
+               std::to_string(r.track) + "|" + std::to_string(r.genre);
     };
-    test::Id3v1Tag tag{
-        Bytes(30, 'T'), Bytes(30, 'A'), Bytes(30, 'L'), "2024", Bytes(30, 'C'), 7, 17, ' ',
-        std::nullopt};
+    V1 tag{Bytes(30, 'T'), Bytes(30, 'A'), Bytes(30, 'L'), "2024", Bytes(30, 'C'), 7, 17};
     const Bytes fields = Bytes(30, 'T') + "|" + Bytes(30, 'A') + "|" + Bytes(30, 'L') + "|2024|";
     EXPECT_EQ(read(tag.Build()), fields + Bytes(28, 'C') + "|#7|17");
     tag.track.reset();
