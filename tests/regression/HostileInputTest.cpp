@@ -85,7 +85,6 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
         CodePage codePage = kUtf8;
     } rows[] = {
         {dir.Write("empty.mp3", ""), kNo, 0, "empty.mp3"},
-        {dir.Write("tiny.mp3", "TAG" + Bytes(100, 'x')), kNo, 0, "tiny.mp3"},
         // A size field is a claim, not an allocation.
         {dir.Write("huge.mp3", "ID3\x03\0\0\x7F\x7F\x7F\x7F"s), kNo, 0x0FFFFFFF, "huge.mp3"},
         {dir.Write("past.mp3", past), kOk, 14, "v1"},
@@ -122,6 +121,7 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
     EXPECT_EQ(CliScan(cliPaths), cliResults + " exit 1");  // the names read alike in both
     EXPECT_EQ(SnapshotOf(dir), before);                    // nothing created or changed
 }
+
 TEST(HostileSettings, AMegabyteOfGarbageGivesTheDefaults) {
     TempDir dir;
     std::mt19937 random(5);
