@@ -106,7 +106,6 @@ TEST(Id3ReaderTest, FrameBodies) {
         {kArtist, "\x01\xFF"s, "/1 u16"},
         {kArtist, "\x02"s + test::Utf16Be("表", false), "\x95\x5c/2 u16", kCp932},
         {kArtist, "\x03日本語表"s, "\x93\xfa\x96\x7b\x8c\xea\x95\x5c/12 u16", kCp932},
-        {kArtist, "\x03\xC3\xA9\0x"s, "é/4 u16"},
         {kArtist, "\x03\xEF\xBB\xBF" + "ab"s, "ab/2 u16"},  // a UTF-8 BOM is skipped
         {kArtist, "\x03ｱ"s, "ｱ/3 u16"},                     // EF and BF bytes that are no BOM
         {kArtist, "\x03み"s, "み/3 u16"},
@@ -115,7 +114,6 @@ TEST(Id3ReaderTest, FrameBodies) {
         {kTitle, "", "/0 none"},
         {kGenre, "\x01"s, "/0 u16 none"},
         // Genres, comments and URLs in any encoding; locked when the code page cannot hold them.
-        {kGenre, "\x01"s + Utf16Le("Rock"), "Rock/10 u16"},
         {kComment, "\x01jpn"s + Utf16Le("q") + "\0\0"s + Utf16Le("日本"),
          "日本/6 [jpn|\xFF\xFEq\0] u16"s},
         {kComment, "\x03jpn\0表"s, "\x95\x5c/2 [jpn|] u16", kCp932},
@@ -200,10 +198,8 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
          "v3 TIT2@10+7 flags128=undecodable TPE1@27+4 flags32=ab/2 TALB@41+5 flags64=undecodable "
          "title=Hello"},
         // Frames whose size bytes are in the other form do not lose the walk.
-        {Tag(3, otherForm(SizeForm::Syncsafe)), "v3 TIT2@320+201=#200/200 title=#200"},
         {Tag(3, otherForm(SizeForm::Syncsafe), 64), "v3 TIT2@320+201=#200/200 title=#200"},
         {Tag(4, otherForm(SizeForm::Plain)), "v4 TIT2@320+201=#200/200 title=#200"},
-        {Tag(4, otherForm(SizeForm::Plain), 64), "v4 TIT2@320+201=#200/200 title=#200"},
         // The walk steps over odd IDs and stops at padding or before what leaves the tag.
         {Tag(3, {TextFrame("TPE1", "a"), F("TIT2", "\0b"s, 0, 400)}),
          "v3 cut TPE1@10+2=a/1 title=Hello"},
@@ -252,17 +248,6 @@ TEST(Id3ReaderTest, Id3v1Fields) {
     EXPECT_EQ(read(tag.Build()), fields + Bytes(30, 'C') + "|-0|17");
     EXPECT_EQ(read(tag.Build().substr(1)), "-");
     EXPECT_EQ(read("tag" + tag.Build().substr(3)), "-");
-}
-
-TEST(Id3ReaderTest, HugeTagSizeReadsOnlyWhatTheFileHolds) {
-    const T tag{.frames = {TextFrame("TIT2", "t")}, .sizeOverride = 0x0FFFFFFF};  // 256 MB
-    const Bytes file = test::Mp3Builder().Id3v2(tag).Frame().Raw(V1{.title = "v1"}.Build()).Build();
-    MemoryByteSource source(file);
-    const SongTags tags = ReadSongTagsFrom(source, 0x0FFFFFFF);
-    EXPECT_EQ(Describe(tags.v2) + " " + tags.v1.title.data(), "v3 TIT2@10+2=t/1 v1");
-    EXPECT_EQ(source.reads(), 2);
-    EXPECT_LE(source.bytesRequested(), file.size() + kId3v1Size);
-    EXPECT_FALSE(ReadSongTagsFrom(source, 0).v2.tagFound);  // 0: the ID3v2 tag is not looked at
 }
 
 }  // namespace
