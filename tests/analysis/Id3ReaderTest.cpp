@@ -154,12 +154,7 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
     const auto pastFile =
         T{.frames = {TextFrame("TPE1", "a"), TextFrame("TIT2", "b")}, .sizeOverride = 0x0FFFFFFF}
             .Build();
-    const auto unsynced = [](std::uint8_t major) {
-        return T{.major = major,
-                 .frames = {TextFrame("TPE1", "\xFF\xE0\xFF\0\xFF"s), TextFrame("TALB", "\xFF")},
-                 .unsynchronise = true}
-            .Build();
-    };
+    const std::vector escaped{TextFrame("TPE1", "\xFF\xE0\xFF\0\xFF"s), TextFrame("TALB", "\xFF")};
     const struct {
         Bytes tag;
         std::string want;
@@ -185,9 +180,10 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
          "v4 TIT2@16+2=x/1 TALB@28+6=album/5 title=x"},
         {T{.frames = xAlbum, .extendedHeader = test::BigEndian32(5000)}.Build(), "v3 title=Hello"},
         // Unsynchronisation: 2.3 over the whole tag, 2.4 frame by frame.
-        {unsynced(3), "v3 unsync TPE1@10+6=\xFF\xE0\xFF/5 TALB@26+2=\xFF/1 title=Hello", kCp932},
-        {unsynced(4), "v4 TPE1@10+9 flags2=\xFF\xE0\xFF/5 TALB@29+3 flags2=\xFF/1 title=Hello",
-         kCp932},
+        {T{.frames = escaped, .unsynchronise = true}.Build(),
+         "v3 unsync TPE1@10+6=\xFF\xE0\xFF/5 TALB@26+2=\xFF/1 title=Hello", kCp932},
+        {T{.major = 4, .frames = escaped, .unsynchronise = true}.Build(),
+         "v4 TPE1@10+9 flags2=\xFF\xE0\xFF/5 TALB@29+3 flags2=\xFF/1 title=Hello", kCp932},
         // Format flags: 2.4 group byte and data length skipped; 2.3 group byte; compressed or
         // encrypted frames are present but not read.
         {Tag(4, {F("TIT2", "\x07"s + test::SyncsafeBytes(3) + "\0ab"s, 0x41),

@@ -1,13 +1,11 @@
-// Files, playlists and settings that are not what they claim to be: each gives a clear result,
-// ends in bounded time and leaves every file on disk as it was.
+// Files, playlists and settings that are not what they claim to be: each gives a clear result
+// without hanging and leaves every file on disk as it was.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <functional>
-#include <future>
 #include <map>
 #include <random>
 
@@ -28,13 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 const CodePage kUtf8(CodePage::Kind::Utf8), kCp932(CodePage::Kind::Cp932);
-
-// A hang fails the test at once instead of holding CI until its time limit.
-void Bounded(const std::function<void()>& work) {
-    auto done = std::async(std::launch::async, work);
-    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) std::_Exit(1);
-    done.get();
-}
 
 // Every entry of a folder with its bytes, time written and type.
 using Snapshot = std::map<std::string, std::tuple<std::string, fs::file_time_type, fs::file_type>>;
@@ -100,22 +91,20 @@ TEST(HostileFiles, GiveAClearResultAndStayUnchanged) {
     ::getrusage(RUSAGE_SELF, &usage);
     const long rssBefore = usage.ru_maxrss;
     std::string cliPaths, cliResults;
-    Bounded([&] {
-        for (const auto& r : rows) {
-            SCOPED_TRACE(r.path);
-            const ScopedCodePage codePage(r.codePage);
-            SongInfo info;
-            info.bitRate = 5;  // every scan starts from zero
-            EXPECT_EQ(ScanMpegFile(r.path, info), r.scan);
-            EXPECT_EQ(info.id3v2Size, r.id3v2Size);
-            EXPECT_EQ(info.bitRate, r.scan == kOk ? 128 : 0);
-            EXPECT_EQ(ReadDisplayTitle(r.path, info.id3v2Size, PathStyle::Posix),
-                      r.title ? r.title : CpText("ファイル情報を取得できませんでした"));
-            EXPECT_EQ(ReadSongTags(r.path, info.id3v2Size).has_value(), r.scan != kFailed);
-            cliPaths += " '" + r.path + "'";
-            cliResults += std::to_string(static_cast<int>(r.scan));
-        }
-    });
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.path);
+        const ScopedCodePage codePage(r.codePage);
+        SongInfo info;
+        info.bitRate = 5;  // every scan starts from zero
+        EXPECT_EQ(ScanMpegFile(r.path, info), r.scan);
+        EXPECT_EQ(info.id3v2Size, r.id3v2Size);
+        EXPECT_EQ(info.bitRate, r.scan == kOk ? 128 : 0);
+        EXPECT_EQ(ReadDisplayTitle(r.path, info.id3v2Size, PathStyle::Posix),
+                  r.title ? r.title : CpText("ファイル情報を取得できませんでした"));
+        EXPECT_EQ(ReadSongTags(r.path, info.id3v2Size).has_value(), r.scan != kFailed);
+        cliPaths += " '" + r.path + "'";
+        cliResults += std::to_string(static_cast<int>(r.scan));
+    }
     ::getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss - rssBefore, 64 * 1024);     // nothing near the 256 MB claimed
     EXPECT_EQ(CliScan(cliPaths), cliResults + " exit 1");  // the names read alike in both
@@ -132,11 +121,9 @@ TEST(HostileSettings, AMegabyteOfGarbageGivesTheDefaults) {
     const std::string ini = dir.Write("sorrelbox.ini", garbage);
     const std::string mixed = dir.Write("mixed.ini", "[main]\r\nsoutai=1\r\n" + garbage);
     const Snapshot before = SnapshotOf(dir);
-    Bounded([&] {
-        EXPECT_EQ(LoadSettings(ini), Settings{});
-        EXPECT_EQ(GetProfileInt(ini, "tag", "backup", 1), 1u);
-        EXPECT_EQ(LoadSettings(mixed).soutai, 1);  // a real section before it is read
-    });
+    EXPECT_EQ(LoadSettings(ini), Settings{});
+    EXPECT_EQ(GetProfileInt(ini, "tag", "backup", 1), 1u);
+    EXPECT_EQ(LoadSettings(mixed).soutai, 1);  // a real section before it is read
     EXPECT_EQ(SnapshotOf(dir), before);
 }
 
@@ -152,7 +139,7 @@ TEST(HostilePlaylist, BadLinesFailAloneAndAreNamed) {
     Settings settings;
     ScriptedPrompts prompts;
     LoadContext context{table, settings, prompts};
-    Bounded([&] { LoadPlaylist(context, dir.File("list.m3u")); });
+    LoadPlaylist(context, dir.File("list.m3u"));
     EXPECT_EQ(SnapshotOf(dir), before);
     EXPECT_EQ(table.songPaths(), (std::vector{a, b, b}));
     ASSERT_EQ(prompts.messages.size(), 1u);
