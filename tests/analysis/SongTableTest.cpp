@@ -39,7 +39,6 @@ TEST(SongTableTest, ScansKeepTotalsAndTextsInStep) {
     ASSERT_EQ(table.ScanMpegFile(s245, ScanMode::Remove), ScanResult::ScanOk);
     table.RemoveAt(0);
     EXPECT_EQ(Totals(table), "1 600s 9375KB 10：00 9.1MB [10：00 9.1MB 128kbps]");
-    EXPECT_EQ(table.songPaths(), Paths{s600});
     // A file that grew before it was removed, removed twice: never below zero.
     table.info() = SongInfo{700, 9700000};
     table.ApplyScanMode(ScanMode::Remove);
@@ -76,10 +75,9 @@ TEST(SongTableTest, EditingTheListKeepsPathsAndEntriesTogether) {
 }
 
 TEST(DisplayFormatTest, TimesSizesRatesAndFlags) {
-    ScopedCodePage cp(CodePage(CodePage::Kind::Utf8));
+    ScopedCodePage cp(kUtf8);
     // seconds: list prefix | song and total time | playing time
     for (const auto& [seconds, texts] : {std::pair{9, "  0：09  |0：09|0分9秒 (9秒)"},
-                                         {600, " 10：00  |10：00|10分0秒 (600秒)"},
                                          {3725, " 62：05  |62：05|62分5秒 (3725秒)"},
                                          {65535, "1092：15  |1092：15|1092分15秒 (65535秒)"}}) {
         const auto s = static_cast<std::uint16_t>(seconds);
@@ -89,7 +87,6 @@ TEST(DisplayFormatTest, TimesSizesRatesAndFlags) {
     EXPECT_EQ(TotalTimeText(999u * 65535u), "1091157：45");  // no wrap past 65535 minutes
     // file size: song | file info (the low 32 bits count)
     for (const auto& [size, texts] : {std::pair{1023ull, "0.0MB|0.0MB (1023Bytes)"},
-                                      {5000000ull, "4.7MB|4.7MB (5000000Bytes)"},
                                       {2096128ull, "1.10MB|1.10MB (2096128Bytes)"},
                                       {0x100000000ull + 1048576, "1.0MB|1.0MB (1048576Bytes)"},
                                       {4294967295ull, "4095.10MB|4095.10MB (4294967295Bytes)"}}) {

@@ -46,10 +46,8 @@ std::string CliScan(const std::string& paths) {
     std::string out, results;
     FILE* pipe = ::popen(command.c_str(), "r");
     for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
-    for (auto at = out.find("\"result\":"); at != std::string::npos;
-         at = out.find("\"result\":", at + 1)) {
+    for (std::size_t at = 0; (at = out.find("\"result\":", at)) != std::string::npos; at += 9)
         results += out[at + 9];
-    }
     const int rc = pipe ? ::pclose(pipe) : -1;
     return results + " exit " + std::to_string(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
 }
