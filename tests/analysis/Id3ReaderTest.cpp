@@ -100,6 +100,7 @@ TEST(Id3ReaderTest, FrameBodies) {
         {kArtist, "\x01"s + Utf16Le("日本語表"), "\x93\xfa\x96\x7b\x8c\xea\x95\x5c/8 u16", kCp932},
         {kArtist, "\x01"s + test::Utf16Be("日本"), "日本/4 u16"},
         {kArtist, "\x01"s + Utf16Le("ab", false), "ab/4 u16"},  // no BOM: little-endian
+        {kArtist, "\x01"s + Utf16Le("🎵"), "🎵/4 u16"},           // a surrogate pair
         {kArtist, "\x01"s + Utf16Le("ab") + "\0\0c\0"s, "ab/8 u16"},
         {kArtist, "\x01\xFF\xFE"s, "/0 u16"},
         {kArtist, "\x01"s + Utf16Le("AB") + "C", "AB/5 u16"},  // an odd byte is dropped

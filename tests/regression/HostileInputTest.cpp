@@ -140,6 +140,7 @@ TEST(HostilePlaylist, BadLinesFailAloneAndAreNamed) {
     LoadPlaylist(context, dir.File("list.m3u"));
     EXPECT_EQ(SnapshotOf(dir), before);
     EXPECT_EQ(table.songPaths(), (std::vector{a, b, b}));
+    EXPECT_EQ(table.songCount(), 3);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, CpText("読み込めなかったファイルがあります") + "\n" +
                                             longName + "\na.mp3\0junk\n\0"s);
