@@ -67,15 +67,12 @@ std::string Read(const Bytes& tag) {
 }
 
 TEST(FrameSizeTest, FormsAndFallback) {
-    // 00 00 01 2C: 300 plain, 172 syncsafe.
+    // 00 00 01 2C: 300 plain, 172 syncsafe. The walk rows of the whole-tag table cover the other
+    // landings.
     const Bytes txxx = "TXXX"s + test::BigEndian32(300) + "\0\0"s;
     const Bytes tit2 = "TIT2"s + test::BigEndian32(1) + "\0\0\0"s;
-    const Bytes syncsafe172 = txxx + Bytes(172, 'a') + "TIT2"s + test::BigEndian32(200) + "\0\0"s;
     const std::tuple<Bytes, std::uint8_t, std::uint32_t> rows[] = {
-        {txxx + Bytes(300, 'a') + tit2, 3, 300},  // plain lands on a frame
-        {txxx + Bytes(300, 'a') + tit2, 4, 300},  // 2.4 tries syncsafe first, falls back
-        {syncsafe172 + Bytes(200, 'b'), 4, 172},
-        {syncsafe172 + Bytes(200, 'b'), 3, 172},            // 2.3 plain misses, syncsafe lands
+        {txxx + Bytes(300, 'a') + tit2, 3, 300},            // plain lands on a frame
         {"TXXX\0\0\0\xC9\0\0"s + Bytes(201, 'c'), 4, 201},  // a top bit set is never syncsafe
         // A frame ID whose size does not fit is no landing; a frame header beats zeros.
         {txxx + Bytes(172, 'a') + "TIT2"s + test::BigEndian32(9999) + Bytes(200, 'b'), 3, 300},
