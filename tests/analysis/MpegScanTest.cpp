@@ -13,7 +13,7 @@ namespace sorrelbox {
 namespace {
 
 using test::Bytes;
-using test::Mp3Builder;
+using test::CbrFile, test::Mp3Builder;
 using test::MpegHeader;
 using namespace std::string_literals;
 constexpr ScanResult kOk = ScanResult::ScanOk, kNo = ScanResult::ScanNoHeader;
@@ -27,33 +27,16 @@ const SongInfo kNone{};
 test::XingHeader Xing(std::uint32_t frames, std::uint32_t flags = 3) {
     return {"Xing", flags, frames, 0};
 }
-test::Id3v2Tag Tag(std::size_t padding, std::optional<Bytes> rawSize = {}) {
-    test::Id3v2Tag tag;
-    tag.padding = padding;
-    tag.rawSizeBytes = rawSize;
-    return tag;
-}
-
-TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
+TEST(MpegScanTest, MeasuresEachCase) {
     const MpegHeader mono{.protectionBit = false, .channelMode = 3};
     const MpegHeader stereoCrc{.protectionBit = false};
-    const MpegHeader flags{.bitRateIndex = 14,
-                           .sampleRateIndex = 1,
-                           .channelMode = 2,
-                           .copyright = true,
-                           .original = false};
-    // Where encoders put the Xing header of a CRC-protected frame: as if there were no CRC.
-    Bytes monoCrcEncoderStyle = mono.Build() + Bytes(17, '\0') + Xing(10000).Build();
-    monoCrcEncoderStyle.resize(417, '\0');
-    Bytes stereoCrcEncoderStyle = stereoCrc.Build() + Bytes(32, '\0') + Xing(10000).Build();
-    stereoCrcEncoderStyle.resize(417, '\0');
-    // A mono CRC frame with "Xing" where a stereo frame would have it: not a Xing header.
-    const Bytes monoAt36 = mono.Build() + Bytes(32, '\0') + Xing(10000).Build();
+    const MpegHeader flags{.bitRateIndex = 14, .copyright = true, .original = false};
     const std::size_t last = kFrameSearchPositions - 1;
     const test::XingHeader x = Xing(10000);
     using M = Mp3Builder;
-    const auto cbr = [](std::size_t size, const MpegHeader& h = {}) {
-        return test::CbrFile(size, h);
+    // Where encoders put the Xing header of a CRC-protected frame: as if there were no CRC.
+    const auto encoderStyle = [&](const MpegHeader& head, std::size_t gap) {
+        return M().Raw(head.Build() + Bytes(gap, '\0') + x.Build()).FillTo(417, 0).Build();
     };
     const struct {
         Bytes bytes;
@@ -61,10 +44,8 @@ TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
         SongInfo info;
         int reads;  // ReadAt calls the scan made
     } rows[] = {
-        {cbr(4000000), kOk, Info(250, 4000000, 0, 128), 1},
-        {cbr(1000000, flags), kOk, Info(25, 1000000, 0, 320, 48000, 2, 1, 0), 1},
-        {cbr(40000, MpegHeader{.bitRateIndex = 1, .sampleRateIndex = 2}), kOk,
-         Info(10, 40000, 0, 32, 32000), 1},
+        {CbrFile(1000000, flags), kOk, Info(25, 1000000, 0, 320, 44100, 0, 1, 0), 1},
+        {CbrFile(40000, {.bitRateIndex = 1}), kOk, Info(10, 40000, 0, 32), 1},
         {M().Frame({}, x).Build(), kOk, Info(261, 417, 0, 999), 1},
         {M().Frame({.sampleRateIndex = 1}, x).Build(), kOk, Info(240, 417, 0, 999, 48000), 1},
         // Xing flags: only the low two bits count, and both must be set.
@@ -74,30 +55,32 @@ TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
         {M().Frame({}, Xing(0)).FillTo(160000).Build(), kOk, Info(10, 160000, 0, 128), 1},
         // CRC-protected frames: the Xing header where it belongs and where encoders put it.
         {M().Frame(mono, x).Build(), kOk, Info(261, 417, 0, 999, 44100, 3), 1},
-        {monoCrcEncoderStyle, kOk, Info(261, 417, 0, 999, 44100, 3), 1},
-        {stereoCrcEncoderStyle, kOk, Info(261, 417, 0, 999), 1},
+        {encoderStyle(mono, 17), kOk, Info(261, 417, 0, 999, 44100, 3), 1},
+        {encoderStyle(stereoCrc, 32), kOk, Info(261, 417, 0, 999), 1},
         {M().Frame(stereoCrc, x).Build(), kOk, Info(261, 417, 0, 999), 1},
-        {M().Junk(last).Raw(monoCrcEncoderStyle).Build(), kOk,
+        {M().Junk(last).Raw(encoderStyle(mono, 17)).Build(), kOk,
          Info(261, last + 417, 0, 999, 44100, 3), 2},
-        {M().Raw(monoAt36).FillTo(160000).Build(), kOk, Info(10, 160000, 0, 128, 44100, 3), 1},
+        // A mono CRC frame with "Xing" where a stereo frame would have it: not a Xing header.
+        {M().Raw(encoderStyle(mono, 32)).FillTo(160000).Build(), kOk,
+         Info(10, 160000, 0, 128, 44100, 3), 1},
         {M().Frame({}, Xing(100000)).Build(), kOk, Info(2612, 417, 0, 999), 1},
         {M().Frame({.sampleRateIndex = 2}, Xing(0xFFFFFFFF)).Build(), kOk,
          Info(65535, 417, 0, 999, 32000), 1},
         // The search window after the tag, its last position, and a Xing header beyond it.
-        {M().Id3v2(Tag(100)).Frame({}, x).Build(), kOk, Info(261, 527, 100, 999), 2},
+        {M().Id3v2({.padding = 100}).Frame({}, x).Build(), kOk, Info(261, 527, 100, 999), 2},
         {M().Junk(last).Frame().FillTo(160000).Build(), kOk, Info(10, 160000, 0, 128), 2},
         {M().Junk(last + 1).Frame().FillTo(160000).Build(), kNo, kNone, 1},
-        {M().Id3v2(Tag(20)).Junk(last + 1).Frame().Build(), kNo, Info(0, 0, 20, 0, 0, 0, 0, 0), 2},
-        {M().Junk(last).Frame({}, x).Build(), kOk, Info(261, last + 417, 0, 999), 2},
-        {M().Id3v2(Tag(50)).Junk(last).Frame({}, x).Build(), kOk, Info(261, 477 + last, 50, 999),
-         3},
+        {M().Id3v2({.padding = 20}).Junk(last + 1).Frame().Build(), kNo,
+         Info(0, 0, 20, 0, 0, 0, 0, 0), 2},
+        {M().Id3v2({.padding = 50}).Junk(last).Frame({}, x).Build(), kOk,
+         Info(261, 477 + last, 50, 999), 3},
         // Streams that are not MPEG-1 Layer III with a known rate; a stray sync is no skip.
         {M().Frame({.versionBits = 0}).Frame({}, x).Build(), kOk, Info(261, 834, 0, 999), 1},
-        {cbr(10000, {.versionBits = 2}), kNo, kNone, 1},
-        {cbr(10000, {.layerBits = 2}), kNo, kNone, 1},
+        {CbrFile(10000, {.versionBits = 2}), kNo, kNone, 1},
+        {CbrFile(10000, {.layerBits = 2}), kNo, kNone, 1},
         {M().Raw("\xFF\xF0\x00\x00"s).Frame().Build(), kNo, kNone, 1},
-        {cbr(10000, {.bitRateIndex = 0}), kNo, kNone, 1},
-        {cbr(10000, {.bitRateIndex = 15}), kNo, kNone, 1},
+        {CbrFile(10000, {.bitRateIndex = 0}), kNo, kNone, 1},
+        {CbrFile(10000, {.bitRateIndex = 15}), kNo, kNone, 1},
         {M().Frame({.sampleRateIndex = 3}, Xing(100)).Build(), kNo, kNone, 1},
         // Cut short anywhere, and tag sizes past the end or with high bits set.
         {"", kNo, kNone, 0},
@@ -108,15 +91,14 @@ TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
         {MpegHeader{}.Build() + Bytes(32, '\0') + "Xing\0\0\0\x03\0\0"s, kOk, Info(0, 46, 0, 128),
          1},
         {"ID3\x03\x00\x00\x00"s, kNo, kNone, 1},
-        {M().Id3v2(Tag(0, "\x7F\x7F\x7F\x7F"s)).Frame().Build(), kNo,
+        {M().Id3v2({.rawSizeBytes = "\x7F\x7F\x7F\x7F"s}).Frame().Build(), kNo,
          Info(0, 0, 0x0FFFFFFF, 0, 0, 0, 0, 0), 1},
-        {M().Id3v2(Tag(0, "\x80\x80\x81\x00"s)).Junk(128, 'x').Frame({}, x).Build(), kOk,
+        {M().Id3v2({.rawSizeBytes = "\x80\x80\x81\x00"s}).Junk(128, 'x').Frame({}, x).Build(), kOk,
          Info(261, 555, 128, 999), 2},
         // The size's last byte is taken whole.
-        {M().Id3v2(Tag(0, "\0\0\0\xC9"s)).Junk(201).Frame({}, x).Build(), kOk,
+        {M().Id3v2({.rawSizeBytes = "\0\0\0\xC9"s}).Junk(201).Frame({}, x).Build(), kOk,
          Info(261, 628, 201, 999), 2},
     };
-    test::TempDir dir;
     for (const auto& r : rows) {
         SCOPED_TRACE(&r - rows);
         MemoryByteSource source(r.bytes);
@@ -127,9 +109,6 @@ TEST(MpegScanTest, MeasuresEachCaseFromMemoryAndFromAFile) {
         EXPECT_EQ(source.reads(), r.reads);
         // The tag header, the window and the Xing bytes at most: never the whole file.
         EXPECT_LE(source.bytesRequested(), 2 * kFrameSearchBytes + kXingBytes + 2);
-        info = SongInfo{};
-        EXPECT_EQ(ScanMpegFile(dir.Write("song.mp3", r.bytes), info), r.result);
-        EXPECT_EQ(info, r.info);
     }
 }
 
