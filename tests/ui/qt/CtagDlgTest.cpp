@@ -7,7 +7,7 @@
 
 #include "analysis/SongTable.h"
 #include "platform/CodePage.h"
-#include "platform/ScriptedPrompts.h"
+#include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "tagwrite/RenameSong.h"
@@ -44,9 +44,10 @@ class CtagDlgTest : public QObject {
     // Runs a flow of steps separated by "; " with real keys and clicks, stopping at a failure:
     // type N T (types T over field N), enter N (Return in field N), press N (Return on the
     // focused button N), click N (button), box N (check box), tab N, and the checks is N T
-    // (field N shows T), on N 0|1 (check box N), title T, page 0|1|- (the page shown).
-    static void Run(CtagDlg& window, const char* script) {
-        for (const QString& step : Q(script).split(QStringLiteral("; "))) {
+    // (field N shows T), on N 0|1 (check box N), focus N (field N has the focus), title T,
+    // page 0|1|- (the page shown).
+    static void Run(CtagDlg& window, const QString& script) {
+        for (const QString& step : script.split(QStringLiteral("; "))) {
             const QString verb = step.section(' ', 0, 0), text = step.section(' ', 2);
             const int n = step.section(' ', 1, 1).toInt();
             const QWidget* page = window.findChild<QStackedWidget*>("pages")->currentWidget();
@@ -58,12 +59,14 @@ class CtagDlgTest : public QObject {
             if (verb == "enter") QTest::keyClick(Edit(&window, n), Qt::Key_Return);
             if (verb == "press") button->setFocus(), QTest::keyClick(button, Qt::Key_Return);
             if (verb == "click") QTest::mouseClick(button, Qt::LeftButton);
-            if (verb == "box")
-                QTest::mouseClick(Child<QCheckBox>(&window, "check", n), Qt::LeftButton);
+            if (verb == "box")  // on the box itself: some stretch past their label
+                QTest::mouseClick(Child<QCheckBox>(&window, "check", n), Qt::LeftButton, {},
+                                  {6, 6});
             if (verb == "tab") window.tabBar().setCurrentIndex(n);
             if (verb == "is") QCOMPARE(Edit(&window, n)->text(), text);
             if (verb == "on")
                 QCOMPARE(Child<QCheckBox>(&window, "check", n)->isChecked(), text == "1");
+            if (verb == "focus") QVERIFY(Edit(&window, n)->hasFocus());
             if (verb == "title") QCOMPARE(window.windowTitle(), step.section(' ', 1));
             const char* shown = page == &window.v1Page()   ? "0"
                                 : page == &window.v2Page() ? "1"
@@ -110,9 +113,6 @@ class CtagDlgTest : public QObject {
         const std::string bytes = test::ReadAll(s->table.songPaths()[index]);
         return bytes.substr(bytes.size() - 128);
     }
-    static QWidget* Shown(CtagDlg& window) {
-        return window.findChild<QStackedWidget*>("pages")->currentWidget();
-    }
 
   private slots:
     void init() {
@@ -123,51 +123,56 @@ class CtagDlgTest : public QObject {
     void cleanup() { s.reset(); }
 
     // Return in a field runs 更新, which only clears the mark; Return on a focused button
-    // presses that button (元に戻す here); the year takes four characters.
+    // presses that button (元に戻す here). 更新 writes the ID3v1 changes although the ID3v2
+    // tag's removal and the rename are cancelled.
     void singleModeShowsTheSongReturnMarksAndUpdateWrites() {
         auto window = Open({{"song.mp3", Song("V1 title", 5)}}, TagEditorMode::Single);
         const std::string before = test::ReadAll(s->table.songPaths()[0]);
         Run(*window,
             "title ファイル情報&ID3タグ編集画面; page 0; is 1010 song; is 1041 Hello; "
-            "is 1032 V1 title; is 1035 1999; is 1038 5; type 1032 Changed; enter 1032; "
-            "press 1015; is 1032 V1 title");
+            "is 1032 V1 title; is 1038 5; type 1032 Changed; enter 1032; press 1015; "
+            "is 1032 V1 title");
         QVERIFY(window->isVisible() && !Child<QCheckBox>(window.get(), "check", 1046)->isEnabled());
         QCOMPARE(Combo(window.get(), 1036)->currentText(), Q("ロック"));
         QCOMPARE(test::ReadAll(s->table.songPaths()[0]), before);
-        Run(*window, "type 1035 20001; is 1035 2000; type 1041 New title; type 1037 Note; click 1");
+        s->prompts.answers = {MessageAnswer::Cancel, MessageAnswer::Cancel};
+        Run(*window,
+            "type 1035 20001; is 1035 2000; type 1037 Note; type 1010 other; tab 1; box 1019; "
+            "click 1");
         QCOMPARE(window->result(), int{QDialog::Accepted});
-        QVERIFY(s->prompts.messages.empty());
-        QVERIFY(test::ReadAll(s->table.songPaths()[0]).find("New title") != std::string::npos);
+        QCOMPARE(s->prompts.messages, (std::vector{test::Question("ID3v2タグを削除しますか？"),
+                                                   test::Question("ファイル名を変更しますか？")}));
+        QCOMPARE(test::ReadAll(s->table.songPaths()[0]).substr(0, 40), before.substr(0, 40));
         QCOMPARE(V1(0).substr(3, 8) + V1(0).substr(93, 8) + V1(0)[126],
                  std::string("V1 title2000Note\x05"));
     }
 
     // Forwards keeping the name and the held title, back (Return on the focused button), nothing
     // before the first song; automatic tracks refused for a track that is no number, then counting
-    // updated songs only; the last song closes the window.
+    // updates up to 255, ended by going back; the last song closes the window.
     void listModeWalksWithCounterAndAutomaticTracks() {
         auto window = Open({{"a.mp3", Song("a", 11, false)},
                             {"b.mp3", Song("b", 12, false)},
                             {"c.mp3", Song("c", 13, false)}},
                            TagEditorMode::List);
         Run(*window,
-            "title ID3タグ連続編集　1/3; box 1072; box 1055; click 1048; title "
-            "ID3タグ連続編集　2/3; "
-            "is 1032 a; is 1010 a; "
-            "press 1047; click 1047; title ID3タグ連続編集　1/3; type 1038 x; box 1046; "
-            "on 1046 0; type 1038 0; box 1046; is 1038 1; is 1040 1; click 1; "
-            "title ID3タグ連続編集　2/3; is 1038 2; press 1014; click 1");
-        QCOMPARE(s->selected, (std::vector<std::size_t>{0, 1, 0, 1, 2}));
-        QCOMPARE(s->prompts.messages.size(), std::size_t{3});  // the integer; c cannot be a.mp3
+            "title ID3タグ連続編集　1/3; box 1072; box 1055; click 1048; "
+            "title ID3タグ連続編集　2/3; is 1032 a; is 1010 a; press 1047; click 1047; "
+            "title ID3タグ連続編集　1/3; type 1038 x; box 1046; on 1046 0; type 1038 254; box "
+            "1046; "
+            "is 1040 254; click 1; is 1038 255; click 1; title ID3タグ連続編集　3/3; is 1040 255; "
+            "press 1047; on 1046 0; press 1014; is 1038 13; click 1014");
+        QCOMPARE(s->selected, (std::vector<std::size_t>{0, 1, 0, 1, 2, 1, 2}));
+        QCOMPARE(s->prompts.messages.size(), std::size_t{3});  // the integer; b cannot be a.mp3
         QVERIFY(!window->isVisible());
-        QCOMPARE(V1(0).substr(126, 1) + V1(1)[126] + V1(2)[126], std::string("\x01\x0C\x02"));
+        QCOMPARE(V1(0).substr(126, 1) + V1(1)[126] + V1(2)[126], std::string("\xFE\xFF\x0D"));
     }
 
-    // The buttons change only what they should (追加 with the name field focused, クリア,
-    // 保持全解除, 追加 from the ID3v2 page, automatic tracks from the ID3v2 track); a hand-edited
-    // first page shows no page until a tab is clicked; the caption names the next song before its
+    // A hand-edited first page shows no page until a tab is clicked; each field reports its focus
+    // to 追加 and ファイル名入力 (the name field none); クリア, 保持全解除 on both pages and
+    // アーティスト追加 change only what they should; the caption names the next song before its
     // load fails.
-    void buttonsKeepWhatIsTypedElsewhere() {
+    void buttonsFollowTheFocus() {
         s->dir.Write("artist.txt", "Alpha\r\nOmega\r\n");
         auto window = Open({{"a.mp3", Song("Old")}, {"b.mp3", Song("")}}, TagEditorMode::List, 5);
         QWidget* w = window.get();
@@ -182,22 +187,26 @@ class CtagDlgTest : public QObject {
         QTRY_VERIFY(Combo(w, 1033)->hasFocus());
         QCoreApplication::processEvents();
         QVERIFY(!Combo(w, 1033)->lineEdit()->hasSelectedText());
-        Run(*window,
-            "page 0; type 1032 Typed; type 1038 x; type 1010 nm; click 1008; is 1010 nm; box 1055; "
-            "click 1011; is 1010 ; "
-            "click 1061; on 1055 0; tab 1; page 1; box 1052; click 1061; on 1052 0; "
-            "type 1041 V2 typed; click 1008; "
-            "is 1010 V2 typed; type 1040 7/12; box 1046; is 1038 7; tab 0; is 1032 Typed");
+        QString script = "page 0; click 1011; type 1010 nm; click 1008; is 1010 nm; click 1011";
+        for (int field : {1032, 1034, 1035, 1037, 1038, 0, 1041, 1042, 1043, 1040, 1045, 1022, 1023,
+                          1024, 1025}) {
+            script += field ? QString("; type %1 %2; click 1008").arg(field).arg(field % 10)
+                            : QString("; tab 1");
+        }
+        Run(*window, script +
+                         "; is 1010 24578123052345; type 1010 N; type 1041 T; click 1012; "
+                         "is 1041 TN; focus 1041; box 1052; tab 0; box 1055; click 1061; "
+                         "on 1055 0; tab 1; on 1052 0");
         QVERIFY(s->prompts.messages.empty());
 
         // The added artist joins both boxes in order and the file; each page keeps its value.
-        Combo(w, 1033)->setEditText(Q("Middle"));
+        Combo(w, 1020)->setEditText(Q("Middle"));
         Run(*window, "click 1016");
         QCOMPARE(test::ReadAll(s->dir.File("artist.txt")),
                  std::string("Alpha\r\nMiddle\r\nOmega\r\n"));
-        QCOMPARE(Combo(w, 1033)->currentIndex(), 1);
-        QCOMPARE(Combo(w, 1020)->count() * 100 + Combo(w, 1020)->findText(Q("Band")),
-                 300 + Combo(w, 1020)->currentIndex());
+        QCOMPARE(Combo(w, 1020)->currentIndex(), 1);
+        QCOMPARE(Combo(w, 1033)->count() * 100 + Combo(w, 1033)->findText(Q("Band")),
+                 300 + Combo(w, 1033)->currentIndex());
 
         std::filesystem::remove(s->table.songPaths()[1]);
         QStringList captions;
