@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "analysis/SongTable.h"
 #include "editor/ContinuousEdit.h"
-#include "editor/TagUpdate.h"
-#include "support/Messages.h"
+#include "platform/ScriptedPrompts.h"
 #include "support/Mp3Builder.h"
-#include "support/TempDir.h"
-#include "tagwrite/RenameSong.h"
 
-// The editor's model: both pages (change test, ID3v1 image, ID3v2 mask and running tag
-// length), the buttons that move text between fields, the update and list mode.
+// The pages' models: the ID3v1 page's change test and image, the ID3v2 page's mask and running
+// tag length. The window test drives the editor's buttons, update and list mode.
 
 namespace sorrelbox {
 namespace {
@@ -60,8 +55,9 @@ TEST(Id3v1PageTest, ImageBytesCutAtCharacterBoundaries) {
     }
 }
 
-// A genre byte without a line (80) is kept unless a line is picked.
-TEST(Id3v1PageTest, ChangesAndAnUnlistedGenre) {
+// A genre byte without a line (80) is kept unless a line is picked; a track that is no whole
+// number is refused, leaving the values as they were.
+TEST(Id3v1PageTest, ChangesRefusalsAndAnUnlistedGenre) {
     ScopedCodePage utf8(kUtf8);
     const auto bytes = [](test::Id3v1Tag tag) {
         std::array<std::uint8_t, kId3v1Size> out{};
@@ -71,10 +67,16 @@ TEST(Id3v1PageTest, ChangesAndAnUnlistedGenre) {
     test::Id3v1Tag want{"Abc", "Band", "", "199", "Nice", 5, 80, ' ', {}};
     Id3v1Page page;
     page.Fill(bytes(want), Genres(), false);
-    EXPECT_EQ(page.values, (Id3v1Values{"Abc", "Band", "", "199", "Nice", 5, -1}));
+    const Id3v1Values read{"Abc", "Band", "", "199", "Nice", 5, -1};
+    EXPECT_EQ(page.values, read);
     EXPECT_FALSE(page.CollectId3v1(Genres()));  // nothing typed: nothing to write
-    page.values.title = want.title = "Abd";
-    ASSERT_TRUE(page.CollectId3v1(Genres()));
+    ScriptedPrompts prompts;
+    const Id3v1Values typed{"Abd", "Band", "", "199", "Nice", 0, -1};
+    EXPECT_FALSE(page.ReadFields(typed, "5a", prompts));
+    EXPECT_EQ(std::tuple(page.values, prompts.messages.at(0).text),
+              std::tuple(read, "Please enter an integer."));
+    ASSERT_TRUE(page.ReadFields(typed, " 5", prompts) && page.CollectId3v1(Genres()));
+    want.title = "Abd";
     EXPECT_EQ(page.image().Bytes(), bytes(want));
     page.values.genreLine = 0;
     want.genre = 247;
@@ -89,21 +91,6 @@ TEST(Id3v1PageTest, TrackMustBeAWholeNumber) {
           Row{"x", {}}, Row{"1.5", {}}, Row{"32768", {}}, Row{"7a", {}}, Row{"--1", {}}}) {
         EXPECT_EQ(Id3v1Page::ParseTrack(text), want) << text;
     }
-    ScopedCodePage utf8(kUtf8);
-    Id3v1Page page;
-    ScriptedPrompts prompts;
-    const Id3v1Values typed{"After", "", "", "", "", 0, 3};
-    EXPECT_FALSE(page.ReadFields(typed, "12a", prompts));  // refused: nothing changes
-    EXPECT_EQ(std::tuple(page.values, prompts.messages.at(0).text),
-              std::tuple(Id3v1Values{}, "Please enter an integer."));
-    EXPECT_TRUE(page.ReadFields(typed, "12", prompts));
-    EXPECT_EQ(page.values, (Id3v1Values{"After", "", "", "", "", 12, 3}));
-}
-
-Id3v2FrameRead Frame(V2Field field, std::string value, std::uint8_t encoding = 0,
-                     std::uint32_t size = 0) {
-    const auto n = static_cast<std::uint32_t>(value.size() + 1);
-    return {field, encoding, size ? size : n, std::move(value), 0, false};
 }
 
 struct CollectCase {
@@ -120,19 +107,19 @@ TEST(Id3v2PageTest, CollectWorkedExamples) {
     const CollectCase cases[] = {
         {{}, 0, Title, "abc", -2, 0, 1, 3},
         {{}, 0, Title, nullptr, 0, 1, 0, 0},  // the empty choice is no change without a tag
-        {{Frame(Genre, "(17)")}, 100, Genre, nullptr, 0, 0, 16, 96},
+        {{{Genre, 0, 5, "(17)"}}, 100, Genre, nullptr, 0, 0, 16, 96},
         {{}, 100, Genre, nullptr, 83, 0, 16, 100 + 4 + 11, "(17)"},
         {{}, 100, Comment, "hello", -2, 0, 32, 100 + 15 + 5},
         {{}, 100, Url, "http://x", -2, 0, 1024, 100 + 12 + 8},
-        {{Frame(Title, "Hello")}, 100, Title, "Hi", -2, 0, 1, 97},
+        {{{Title, 0, 6, "Hello"}}, 100, Title, "Hi", -2, 0, 1, 97},
         // UTF-16 grows 2 bytes a character of the code page.
-        {{Frame(Title, "Word", 1, 11)}, 100, Title, "Wordあい", -2, 0, 1, 104},
-        {{Frame(Album, "", 1, 1)}, 100, Album, "abc", -2, 0, 4, 108},
-        {{Frame(Title, "T")}, 100, Composer, "Bach", -2, 0, 128, 115},
+        {{{Title, 1, 11, "Word"}}, 100, Title, "Wordあい", -2, 0, 1, 104},
+        {{{Album, 1, 1, ""}}, 100, Album, "abc", -2, 0, 4, 108},
+        {{{Title, 0, 2, "T"}}, 100, Composer, "Bach", -2, 0, 128, 115},
         // No TCON and the empty choice (255 with kuuran): no new empty frame.
         {{}, 100, Genre, nullptr, 0, 1, 0, 100},
         // A code the box cannot show stays unless a line is picked.
-        {{Frame(Genre, "(100)")}, 100, Genre, nullptr, -2, 0, 0, 100},
+        {{{Genre, 0, 6, "(100)"}}, 100, Genre, nullptr, -2, 0, 0, 100},
     };
     for (const CollectCase& c : cases) {
         const GenreList genres = Genres(c.kuuran);
@@ -148,76 +135,20 @@ TEST(Id3v2PageTest, CollectWorkedExamples) {
     }
 }
 
-// 追加 appends the focused field of the shown page to the name; ファイル名入力 the name to
-// the focused text field.
-TEST(TagEditorTest, AddAndFileNameInputFollowTheFocus) {
-    // The focus code, the page shown, what 追加 returns and makes of "name", what ファイル名入力
-    // returns.
-    using Row = std::tuple<int, int, bool, const char*, bool>;
-    for (const auto& [focus, shown, adds, name, inputs] :
-         {Row{0, 1, false, "name", false}, Row{1, 1, true, "nameT1", true},
-          Row{4, 1, true, "name1999", false}, Row{5, 1, true, "name", true},
-          Row{6, 1, true, "name7", false}, Row{10, 2, true, "nameT2", true},
-          Row{13, 2, true, "name", false}, Row{15, 2, true, "name08", false},
-          Row{20, 2, true, "nameEnc", true}, Row{1, 2, true, "name", false},
-          Row{10, 1, true, "name", false}}) {
-        TagEditor add(EditorMode::Single, "/m/song.mp3");
-        add.v1.values = {"T1", "", "", "1999", "", 7};
-        add.v2.values.texts = {"T2", "", "", "", "", "", "08", "", "", "", "", "Enc"};
-        add.fileNameText = "name";
-        add.focusCode = static_cast<std::uint8_t>(focus);
-        add.currentPage = static_cast<std::uint8_t>(shown);
-        TagEditor input = add;
-        EXPECT_EQ(add.AppendFocusedFieldToFileName(), adds) << focus;
-        EXPECT_EQ(std::tuple(add.fileNameText, add.focusCode), std::tuple(name, 0));
-        EXPECT_EQ(input.AppendFileNameToFocusedField(), inputs) << focus;
-        EXPECT_EQ(input.v2.values[EncodedBy], focus == 20 ? "Encname" : "Enc");
-    }
-}
-
-// List mode's walk past songs that fail to load (the window test walks the songs that load).
-class ContinuousEditTest : public ::testing::Test {
-  protected:
-    // Opened in list mode on song number of a.mp3, b.mp3 (missing), c.mp3, titled by letter.
-    TagEditor Open(std::uint16_t number) {
-        TagEditor editor(EditorMode::List, table.songPaths()[number - 1u]);
-        editor.songTotal = 3;
-        editor.songNumber = number;
-        return editor;
-    }
-
-    ScopedCodePage utf8{kUtf8};
-    test::TempDir dir;
-    SongTable table{PathStyle::Posix};
+// Opened on a song that fails to load, list mode goes on to the damage check; single mode closes.
+TEST(ContinuousEditTest, OpenedOnAMissingSong) {
+    ScopedCodePage utf8(kUtf8);
+    SongTable table(PathStyle::Posix);
+    for (const char* path : {"/missing/a.mp3", "/missing/b.mp3"}) table.AppendEntry(path, "");
     ScriptedPrompts prompts;
-    SongWalk walk{
-        table, prompts,
-        [this](std::size_t i) { table.ScanMpegFile(table.songPaths()[i], ScanMode::Show); },
-        nullptr, PathStyle::Posix};
-};
-
-TEST_F(ContinuousEditTest, SongsThatFailAreSkippedBackAndReportedAsDamageForwards) {
-    using Message = ScriptedPrompts::Message;
-    const Message damaged =
-        test::Refusal("今回の編集でファイルが破損した可能性があります\nファイルを確認してください");
-    const Message unreadable = test::Failure("ID3タグを読み込めませんでした");
-    for (const std::string name : {"a", "b", "c"}) {
-        const std::string path =
-            dir.Write(name + ".mp3", test::CbrFile(4000) + test::BandV1Tag(name));
-        table.ScanMpegFile(path, ScanMode::Quiet);
-        table.AppendEntry(path, SongListEntry(table.info().seconds, name));
+    SongWalk walk{table, prompts, [](std::size_t) {}, nullptr, PathStyle::Posix};
+    for (const auto& [mode, want] : {std::pair(EditorMode::List, WalkResult::Damaged),
+                                     std::pair(EditorMode::Single, WalkResult::Closed)}) {
+        TagEditor editor(mode, "/missing/a.mp3");
+        editor.songTotal = 2;
+        editor.songNumber = 1;
+        EXPECT_EQ(StartEditing(editor, walk), want);
     }
-    std::filesystem::remove(table.songPaths()[1]);
-    TagEditor editor = Open(3);
-    ASSERT_EQ(StartEditing(editor, walk), WalkResult::Loaded);
-    EXPECT_EQ(PreviousSong(editor, walk), WalkResult::Loaded);
-    EXPECT_EQ(std::tuple(editor.songNumber, editor.v1.values.title), std::tuple(1, "a"));
-    EXPECT_EQ(NextSong(editor, walk), WalkResult::Damaged);
-    EXPECT_EQ(prompts.messages, (std::vector<Message>{unreadable, unreadable, damaged}));
-    EXPECT_EQ(editor.songNumber, 2);
-    // Opened on the missing song, list mode goes on to the same check instead of closing.
-    TagEditor missing = Open(2);
-    EXPECT_EQ(StartEditing(missing, walk), WalkResult::Damaged);
 }
 
 }  // namespace
