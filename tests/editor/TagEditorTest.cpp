@@ -36,7 +36,6 @@ TEST(Id3v1PageTest, ImageBytesCutAtCharacterBoundaries) {
     const std::string t30(30, 'x'), c28(28, 'c');
     const ImageCase cases[] = {
         {.title = t30 + "yz", .year = "19991", .wTitle = t30, .wYear = "1999"},
-        {.title = "a", .year = "199", .wTitle = "a" + std::string(29, ' '), .wYear = "199 "},
         {.comment = c28, .track = 7, .wComment = c28 + '\0' + '\x07'},
         {.comment = c28 + "c", .track = 7, .wComment = c28 + "c "},
         // 284 counted in 8 bits is 28: the comment would lose two bytes to a track number.
@@ -57,7 +56,7 @@ TEST(Id3v1PageTest, ImageBytesCutAtCharacterBoundaries) {
 
 // A genre byte without a line (80) is kept unless a line is picked; a track that is no whole
 // number is refused, leaving the values as they were.
-TEST(Id3v1PageTest, ChangesRefusalsAndAnUnlistedGenre) {
+TEST(Id3v1PageTest, ChangesTrackRefusalsAndAnUnlistedGenre) {
     ScopedCodePage utf8(kUtf8);
     const auto bytes = [](test::Id3v1Tag tag) {
         std::array<std::uint8_t, kId3v1Size> out{};
@@ -70,6 +69,12 @@ TEST(Id3v1PageTest, ChangesRefusalsAndAnUnlistedGenre) {
     const Id3v1Values read{"Abc", "Band", "", "199", "Nice", 5, -1};
     EXPECT_EQ(page.values, read);
     EXPECT_FALSE(page.CollectId3v1(Genres()));  // nothing typed: nothing to write
+    using Row = std::pair<const char*, std::optional<std::int16_t>>;
+    for (const auto& [text, parsed] :
+         {Row{"7", 7}, Row{" -3 ", -3}, Row{"+4", 4}, Row{"32767", 32767}, Row{"", {}},
+          Row{"x", {}}, Row{"1.5", {}}, Row{"32768", {}}, Row{"7a", {}}, Row{"--1", {}}}) {
+        EXPECT_EQ(Id3v1Page::ParseTrack(text), parsed) << text;
+    }
     ScriptedPrompts prompts;
     const Id3v1Values typed{"Abd", "Band", "", "199", "Nice", 0, -1};
     EXPECT_FALSE(page.ReadFields(typed, "5a", prompts));
@@ -82,15 +87,6 @@ TEST(Id3v1PageTest, ChangesRefusalsAndAnUnlistedGenre) {
     want.genre = 247;
     ASSERT_TRUE(page.CollectId3v1(Genres()));
     EXPECT_EQ(page.image().Bytes(), bytes(want));
-}
-
-TEST(Id3v1PageTest, TrackMustBeAWholeNumber) {
-    using Row = std::pair<const char*, std::optional<std::int16_t>>;
-    for (const auto& [text, want] :
-         {Row{"7", 7}, Row{" -3 ", -3}, Row{"+4", 4}, Row{"32767", 32767}, Row{"", {}},
-          Row{"x", {}}, Row{"1.5", {}}, Row{"32768", {}}, Row{"7a", {}}, Row{"--1", {}}}) {
-        EXPECT_EQ(Id3v1Page::ParseTrack(text), want) << text;
-    }
 }
 
 struct CollectCase {
