@@ -144,6 +144,8 @@ class CtagDlgTest : public QObject {
         QTRY_VERIFY(Combo(w, 1033)->hasFocus());
         QCoreApplication::processEvents();
         QVERIFY(!Combo(w, 1033)->lineEdit()->hasSelectedText());
+        Run(*window, "click 1012");  // ファイル名入力 into the artist box, which keeps the focus
+        QVERIFY(Combo(w, 1033)->lineEdit()->hasFocus());
         QString script = "type 1010 nm; click 1008; is 1010 nm; click 1011";
         for (int field : {1032, 1034, 1035, 1037, 1038, 0, 1041, 1042, 1043, 1040, 1045, 1022, 1023,
                           1024, 1025}) {
