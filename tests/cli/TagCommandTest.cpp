@@ -71,7 +71,7 @@ TEST_F(TagCommandTest, SetWritesAndShowPrintsOneJsonLine) {
     std::filesystem::remove("backup.mp3");
     dir.Write("sorrelbox.ini", "[main]\r\nkanryoumes=1\r\n[tag]\r\nkuuran=1\r\nbackup=0\r\n");
     EXPECT_EQ(Tag({"set", "12 New.mp3", "--v1", "genre=255", "--v2", "title=x"}), 0);
-    EXPECT_EQ(err, "");  // no completion messages, no backup, the empty choice is 255
+    EXPECT_EQ(err, "");  // no completion messages, no backup; 255 is the empty choice's code
     EXPECT_FALSE(std::filesystem::exists("backup.mp3"));
     EXPECT_EQ(static_cast<std::uint8_t>(Read("12 New.mp3").back()), 255);
 }
@@ -95,10 +95,10 @@ TEST_F(TagCommandTest, ExitCodesAndRefusalsLeaveTheFilesAlone) {
         "2 set song.mp3 --v2 nokey=x|2 set song.mp3 --v1 title|2 set song.mp3 --v1|"
         "2 set song.mp3 --v1 track=x|2 set song.mp3 --v1 track=40000|2 set song.mp3 --frob|"
         "2 set song.mp3 --v2 genre=17x|2 set song.mp3 --v2 genre=256|2 set song.mp3 --v1 genre=80|"
-        "2 set song.mp3 --v2 comment=x|0 set song.mp3|0 set song.mp3 --name song|0 set song.mp3 "
-        "--name %2al|1 set notes.mp3 --v1 title=x|"
-        "1 set missing.mp3 --v1 title=x|1 set old.mp3 --v2 title=t|1 set song.mp3 --name taken|"
-        "1 set song.mp3 --name a?b|1 show \xFF");
+        "2 set song.mp3 --v2 comment=x|0 set song.mp3|0 set song.mp3 --name song|"
+        "0 set song.mp3 --name %2al|1 set notes.mp3 --v1 title=x|1 set missing.mp3 --v1 title=x|"
+        "1 set old.mp3 --v2 title=t|1 set song.mp3 --name taken|1 set song.mp3 --name a?b|1 show "
+        "\xFF");
     for (std::string row; std::getline(rows, row, '|');) {
         std::istringstream words(row);
         int status = 0;

@@ -172,6 +172,7 @@ class CtagDlgTest : public QObject {
         QCOMPARE(s->prompts.messages, (std::vector{test::Question("ID3v2タグを削除しますか？"),
                                                    test::Question("ファイル名を変更しますか？")}));
         QCOMPARE(test::ReadAll(s->table.songPaths()[0]).substr(0, 40), before.substr(0, 40));
+        // The title and the track as the focus rows left them.
         QCOMPARE(V1(0).substr(3, 2) + V1(0).substr(93, 8) + V1(0)[126],
                  std::string("2 2000Note\x07"));
     }
