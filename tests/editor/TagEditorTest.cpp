@@ -14,12 +14,9 @@ namespace {
 using enum V2Field;
 const CodePage kUtf8(CodePage::Kind::Utf8);
 
-// A genre list whose lines are the first positions of the code table.
+// A genre list of empty lines: each line's code is its position's in the code table.
 GenreList Genres(int kuuran = 0) {
-    std::string bytes;
-    for (std::size_t i = 0; i < kGenreCount; ++i)
-        bytes += (i ? "g" + std::to_string(i) : "") + "\n";
-    return GenreList::FromBytes(bytes, static_cast<std::uint8_t>(kuuran));
+    return GenreList::FromBytes(std::string(kGenreCount, '\n'), static_cast<std::uint8_t>(kuuran));
 }
 
 const std::string kNoComment = std::string(28, ' ') + std::string(2, '\0');
@@ -69,11 +66,11 @@ TEST(Id3v1PageTest, ChangesTrackRefusalsAndAnUnlistedGenre) {
     const Id3v1Values read{"Abc", "Band", "", "199", "Nice", 5, -1};
     EXPECT_EQ(page.values, read);
     EXPECT_FALSE(page.CollectId3v1(Genres()));  // nothing typed: nothing to write
-    using Row = std::pair<const char*, std::optional<std::int16_t>>;
-    for (const auto& [text, parsed] :
-         {Row{"7", 7}, Row{" -3 ", -3}, Row{"+4", 4}, Row{"32767", 32767}, Row{"", {}},
-          Row{"x", {}}, Row{"1.5", {}}, Row{"32768", {}}, Row{"7a", {}}, Row{"--1", {}}}) {
-        EXPECT_EQ(Id3v1Page::ParseTrack(text), parsed) << text;
+    // Each track text with what it reads as, "-" for a refusal.
+    for (const std::string row : {"7=7", " -3 =-3", "+4=4", "32767=32767", "=-", "x=-", "1.5=-",
+                                  "32768=-", "7a=-", "--1=-"}) {
+        const auto track = Id3v1Page::ParseTrack(row.substr(0, row.rfind('=')));
+        EXPECT_EQ(row.substr(0, row.rfind('=') + 1) + (track ? std::to_string(*track) : "-"), row);
     }
     ScriptedPrompts prompts;
     const Id3v1Values typed{"Abd", "Band", "", "199", "Nice", 0, -1};
@@ -129,6 +126,15 @@ TEST(Id3v2PageTest, CollectWorkedExamples) {
                   std::tuple(c.wantTotal, c.wantGenreText))
             << &c - cases;
     }
+}
+
+// 追加 needs a field focused, and leaves none focused.
+TEST(TagEditorTest, AddNeedsAndEndsTheFocus) {
+    TagEditor editor(EditorMode::Single, "/m/a.mp3");
+    EXPECT_FALSE(editor.AppendFocusedFieldToFileName());
+    editor.focusCode = 1;
+    EXPECT_TRUE(editor.AppendFocusedFieldToFileName());
+    EXPECT_EQ(editor.focusCode, 0);
 }
 
 // Opened on a song that fails to load, list mode goes on to the damage check; single mode closes.
