@@ -137,19 +137,22 @@ TEST(TagEditorTest, AddNeedsAndEndsTheFocus) {
     EXPECT_EQ(editor.focusCode, 0);
 }
 
-// Opened on a song that fails to load, list mode goes on to the damage check; single mode closes.
+// Opened on a song that fails to load, list mode goes on to the damage check, or closes after the
+// last song; single mode closes.
 TEST(ContinuousEditTest, OpenedOnAMissingSong) {
     ScopedCodePage utf8(kUtf8);
     SongTable table(PathStyle::Posix);
     for (const char* path : {"/missing/a.mp3", "/missing/b.mp3"}) table.AppendEntry(path, "");
     ScriptedPrompts prompts;
     SongWalk walk{table, prompts, [](std::size_t) {}, nullptr, PathStyle::Posix};
-    for (const auto& [mode, want] : {std::pair(EditorMode::List, WalkResult::Damaged),
-                                     std::pair(EditorMode::Single, WalkResult::Closed)}) {
-        TagEditor editor(mode, "/missing/a.mp3");
+    for (const auto& [mode, number, want] :
+         {std::tuple(EditorMode::List, 1, WalkResult::Damaged),
+          std::tuple(EditorMode::List, 2, WalkResult::Closed),
+          std::tuple(EditorMode::Single, 1, WalkResult::Closed)}) {
+        TagEditor editor(mode, table.songPaths()[number - 1]);
         editor.songTotal = 2;
-        editor.songNumber = 1;
-        EXPECT_EQ(StartEditing(editor, walk), want);
+        editor.songNumber = static_cast<std::uint16_t>(number);
+        EXPECT_EQ(StartEditing(editor, walk), want) << number;
     }
 }
 

@@ -40,6 +40,7 @@ class CtagDlgTest : public QObject {
     static QLineEdit* Edit(QWidget* w, int n) { return Child<QLineEdit>(w, "edit", n); }
     static QComboBox* Combo(QWidget* w, int n) { return Child<QComboBox>(w, "combo", n); }
     static QPushButton* Button(QWidget* w, int n) { return Child<QPushButton>(w, "button", n); }
+    static QCheckBox* Check(QWidget* w, int n) { return Child<QCheckBox>(w, "check", n); }
 
     // Runs a flow of steps separated by "; " with real keys and clicks, stopping at a failure:
     // type N T (types T over field N; \r is Return), press N (Return on button N), click N
@@ -55,14 +56,12 @@ class CtagDlgTest : public QObject {
             if (verb == "press") QTest::keyClick(Button(&window, n), Qt::Key_Return);
             if (verb == "click") QTest::mouseClick(Button(&window, n), Qt::LeftButton);
             if (verb == "box")  // on the box itself: some stretch past their label
-                QTest::mouseClick(Child<QCheckBox>(&window, "check", n), Qt::LeftButton, {},
-                                  {6, 6});
+                QTest::mouseClick(Check(&window, n), Qt::LeftButton, {}, {6, 6});
             if (verb == "tab")
                 QTest::mouseClick(&window.tabBar(), Qt::LeftButton, {},
                                   window.tabBar().tabRect(n).center());
             if (verb == "is") QCOMPARE(Edit(&window, n)->text(), text);
-            if (verb == "on")
-                QCOMPARE(Child<QCheckBox>(&window, "check", n)->isChecked(), text == "1");
+            if (verb == "on") QCOMPARE(Check(&window, n)->isChecked(), text == "1");
             if (verb == "title") QCOMPARE(window.windowTitle(), step.section(' ', 1));
             if (verb == "page")
                 QCOMPARE(window.findChild<QStackedWidget*>("pages")->currentIndex(), n);
@@ -131,7 +130,7 @@ class CtagDlgTest : public QObject {
             "title ファイル情報&ID3タグ編集画面; page 2; tab 0; page 0; is 1010 song; "
             "is 1041 Hello; is 1032 V1 title; is 1038 5; type 1032 Changed\r; "
             "press 1015; is 1032 V1 title");
-        QVERIFY(window->isVisible() && !Child<QCheckBox>(w, "check", 1046)->isEnabled());
+        QVERIFY(window->isVisible() && !Check(w, 1046)->isEnabled());
         QCOMPARE(Combo(w, 1036)->currentText(), QStringLiteral("ロック"));
         QCOMPARE(test::ReadAll(s->table.songPaths()[0]), before);
         // Tab into the artist box: its text is not left selected.
