@@ -15,7 +15,7 @@ char Byte(unsigned value) {
 
 Bytes SizeBytes(SizeForm form, std::uint8_t major, std::uint32_t value) {
     if (form == SizeForm::Native) {
-        if (major == 2) return BigEndian24(value);
+        if (major == 2) return BigEndian32(value).substr(1);
         form = major >= 4 ? SizeForm::Syncsafe : SizeForm::Plain;
     }
     return form == SizeForm::Syncsafe ? SyncsafeBytes(value) : BigEndian32(value);
@@ -26,15 +26,7 @@ Bytes Utf16(std::string_view utf8, bool bom, bool bigEndian) {
     Bytes out;
     if (bom) out += bigEndian ? Bytes("\xFE\xFF", 2) : Bytes("\xFF\xFE", 2);
     for (char16_t u : units) {
-        const char hi = Byte(u >> 8);
-        const char lo = Byte(u);
-        if (bigEndian) {
-            out += hi;
-            out += lo;
-        } else {
-            out += lo;
-            out += hi;
-        }
+        out += bigEndian ? Bytes{Byte(u >> 8), Byte(u)} : Bytes{Byte(u), Byte(u >> 8)};
     }
     return out;
 }
@@ -55,10 +47,6 @@ Bytes SyncsafeBytes(std::uint32_t value) {
 
 Bytes BigEndian32(std::uint32_t value) {
     return {Byte(value >> 24), Byte(value >> 16), Byte(value >> 8), Byte(value)};
-}
-
-Bytes BigEndian24(std::uint32_t value) {
-    return {Byte(value >> 16), Byte(value >> 8), Byte(value)};
 }
 
 Bytes Unsynchronise(std::string_view data) {
@@ -171,15 +159,6 @@ Bytes XingHeader::Build() const {
     return out;
 }
 
-Bytes MpegFrame(const MpegHeader& header, const std::optional<XingHeader>& xing,
-                std::size_t frameBytes) {
-    Bytes out = header.Build();
-    out.resize(header.XingOffset(), '\0');
-    if (xing) out += xing->Build();
-    out.resize(std::max(out.size(), frameBytes == 0 ? std::size_t{417} : frameBytes), '\0');
-    return out;
-}
-
 Bytes BandV1Tag(std::string title, std::uint8_t genre) {
     Id3v1Tag tag;
     tag.title = std::move(title);
@@ -196,9 +175,7 @@ Bytes Id3v1Tag::Build() const {
     out += Field(artist, 30, padByte);
     out += Field(album, 30, padByte);
     out += Field(year, 4, padByte);
-    if (rawComment) {
-        out += Field(*rawComment, 30, '\0');
-    } else if (track) {
+    if (track) {
         out += Field(comment, 28, padByte);
         out += '\0';
         out += Byte(*track);
@@ -226,7 +203,11 @@ Mp3Builder& Mp3Builder::Junk(std::size_t count, char byte) {
 
 Mp3Builder& Mp3Builder::Frame(const MpegHeader& header, const std::optional<XingHeader>& xing,
                               std::size_t frameBytes) {
-    bytes_ += MpegFrame(header, xing, frameBytes);
+    Bytes frame = header.Build();
+    frame.resize(header.XingOffset(), '\0');
+    if (xing) frame += xing->Build();
+    frame.resize(std::max(frame.size(), frameBytes == 0 ? std::size_t{417} : frameBytes), '\0');
+    bytes_ += frame;
     return *this;
 }
 
@@ -242,10 +223,6 @@ Mp3Builder& Mp3Builder::FillToBeforeId3v1(std::size_t totalSize, char byte) {
 Mp3Builder& Mp3Builder::Id3v1(const Id3v1Tag& tag) {
     bytes_ += tag.Build();
     return *this;
-}
-
-std::vector<std::uint8_t> Mp3Builder::BuildVector() const {
-    return {bytes_.begin(), bytes_.end()};
 }
 
 std::string Mp3Builder::WriteTo(const TempDir& dir, std::string_view name) const {

@@ -22,8 +22,6 @@ using Bytes = std::string;
 Bytes SyncsafeBytes(std::uint32_t value);
 // 4 bytes, plain big-endian.
 Bytes BigEndian32(std::uint32_t value);
-// 3 bytes, plain big-endian (ID3v2.2 frame sizes).
-Bytes BigEndian24(std::uint32_t value);
 // The ID3v2 unsynchronisation scheme: a 0x00 after every 0xFF that is followed by a byte
 // >= 0xE0 or by 0x00, and after a final 0xFF.
 Bytes Unsynchronise(std::string_view data);
@@ -116,12 +114,6 @@ struct XingHeader {
     Bytes Build() const;
 };
 
-// One frame: header, CRC (two zero bytes when protectionBit is false), zero side
-// information, the Xing header when given, zero filler up to frameBytes (at least enough for
-// the parts; 0 = 417 bytes, a 128 kbit/s 44100 Hz frame).
-Bytes MpegFrame(const MpegHeader& header, const std::optional<XingHeader>& xing = std::nullopt,
-                std::size_t frameBytes = 0);
-
 // --- ID3v1 ---------------------------------------------------------------------------------
 
 // The 128-byte tag. Texts are cut to their field and padded with padByte; when track is set,
@@ -131,7 +123,6 @@ struct Id3v1Tag {
     std::optional<std::uint8_t> track;
     std::uint8_t genre = 255;
     char padByte = '\0';
-    std::optional<Bytes> rawComment;  // exactly 30 comment bytes, overriding comment and track
 
     Bytes Build() const;
 };
@@ -147,6 +138,8 @@ class Mp3Builder {
     Mp3Builder& Id3v2(const Id3v2Tag& tag);
     Mp3Builder& Raw(std::string_view bytes);             // junk, or anything else
     Mp3Builder& Junk(std::size_t count, char byte = 0);  // count bytes of byte
+    // header, CRC (two zero bytes when protectionBit is false), zero side information, the Xing
+    // header when given, zero filler up to frameBytes (0: 417 bytes, a 128 kbit/s 44100 Hz frame)
     Mp3Builder& Frame(const MpegHeader& header = {},
                       const std::optional<XingHeader>& xing = std::nullopt,
                       std::size_t frameBytes = 0);
@@ -159,7 +152,6 @@ class Mp3Builder {
 
     std::size_t size() const { return bytes_.size(); }
     const Bytes& Build() const { return bytes_; }
-    std::vector<std::uint8_t> BuildVector() const;
     // Writes the bytes to name in dir and returns the path.
     std::string WriteTo(const TempDir& dir, std::string_view name) const;
 
