@@ -60,7 +60,7 @@ TEST(Id3v1PageTest, ChangesTrackRefusalsAndAnUnlistedGenre) {
         std::ranges::copy(tag.Build(), out.begin());
         return out;
     };
-    test::Id3v1Tag want{"Abc", "Band", "", "199", "Nice", 5, 80, ' ', {}};
+    test::Id3v1Tag want{"Abc", "Band", "", "199", "Nice", 5, 80, ' '};
     Id3v1Page page;
     page.Fill(bytes(want), Genres(), false);
     const Id3v1Values read{"Abc", "Band", "", "199", "Nice", 5, -1};
