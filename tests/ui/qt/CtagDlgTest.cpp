@@ -22,7 +22,7 @@ namespace sorrelbox {
 test::Bytes Song(const std::string& v1Title, std::uint8_t track = 1, bool v2 = true) {
     test::Id3v2Tag v2Tag;
     v2Tag.frames = {test::TextFrame("TIT2", "Hello"), test::TextFrame("TPE1", "Band")};
-    const test::Id3v1Tag v1{v1Title, "Band", "", "1999", "", track, 17, ' ', {}};
+    const test::Id3v1Tag v1{v1Title, "Band", "", "1999", "", track, 17, ' '};
     return (v2 ? v2Tag.Build() : "") + test::CbrFile(8000) + v1.Build();
 }
 
