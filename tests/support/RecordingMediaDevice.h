@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -10,13 +11,15 @@
 
 namespace sorrelbox {
 
-// Records each command as "verb alias [ms]" ("open path" for an open); one song open at a time,
-// whose mode the commands change. The test scripts the position, a song's end and the files that
-// fail to open.
+// Records each command as "verb [ms]" ("open name" for an open, "verb@alias" for an alias other
+// than the last opened); one song open at a time, whose mode the commands change. The test
+// scripts the position, a song's end and the files that fail to open.
 class RecordingMediaDevice : public MediaDevice {
     using A = std::string_view;
+    std::string alias_;
     bool Log(A verb, A alias, const std::string& more = "") {
-        commands.push_back(std::string(verb) + " " + std::string(alias) + more);
+        commands.push_back(std::string(verb) + (alias == alias_ ? "" : "@" + std::string(alias)) +
+                           more);
         return isOpen();
     }
     void Move(A verb, A alias, MediaMode from, MediaMode to) {
@@ -24,9 +27,10 @@ class RecordingMediaDevice : public MediaDevice {
     }
 
   public:
-    bool Open(A path, A) override {
+    bool Open(A path, A alias) override {
         const bool opens = !isOpen() && !unplayable.count(std::string(path));
-        Log("open", path);
+        alias_ = alias;
+        commands.push_back("open " + std::filesystem::path(path).filename().string());
         if (opens) mode = MediaMode::Stopped;
         return opens;
     }

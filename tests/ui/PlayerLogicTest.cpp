@@ -26,25 +26,6 @@ struct Main {  // the main window's model, with a player opened from it
     RecordingMediaDevice device;
     std::unique_ptr<PlayerLogic> player;
     std::string selected;  // the player's selections in the main window
-
-    // The commands sent, without alias, folder and ".mp3", then the window: state, place, time,
-    // bar, timer running, close requested, device mode, messages and the selections made.
-    std::string Seen() {
-        std::string sent;
-        for (const std::string& command : device.TakeCommands()) sent += command + ' ';
-        for (const std::string& from : {dir.path().string() + "/", std::string(" mp3")})
-            for (std::size_t at; (at = sent.find(from)) != std::string::npos;)
-                sent.erase(at, from.size());
-        std::ostringstream out;
-        const std::string& line = player->timeLine();
-        out << sent << "| " << player->stateText() << ' ' << player->placeText() << ' '
-            << line.substr(0, line.find(' ')) << ' ' << player->barPosition() << '/'
-            << player->barMaximum() << ' ' << (player->timerRunning() ? 'T' : '-')
-            << (player->closeRequested() ? 'C' : '-') << int(device.mode);
-        if (!prompts.messages.empty()) out << " m" << prompts.messages.size();
-        if (!selected.empty()) out << " s" << selected;
-        return out.str();
-    }
 };
 
 // Setup: the letter songs (a.mp3 10 s, b.mp3 20 s, ...) or "long" (200 s), then "S<i>" to play
@@ -67,14 +48,12 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         {"1 S0 j0", "", "open a.mp3 stop close |    0/0 -C0 m1"},
         // Play and pause from each state.
         {"1 S0", "stop t4000 take play", "stop ms play 0 | 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0", "t4000 take play", "stop ms play 0 | 再生中 1/1 0：00/0：10 0/10 T-2"},
         {"1 S0", "t4000 pause take play", "resume | 再生中 1/1 0：04/0：10 4/10 T-2"},
         {"1 S0", "stop take pause", "| 停止 1/1 0：00/0：10 0/10 --1"},
         {"1 S0", "pause take pause", "resume | 再生中 1/1 0：00/0：10 0/10 T-2"},
         {"1 S0", "take close", "stop close | 再生中 1/1 0：00/0：10 0/10 -C0"},
         // A sequence starts at the selection or the first song, goes on, stops after the last.
         {"4 Q-1", "", "open a.mp3 stop ms play 0 | 再生中 1/4 0：00/0：10 0/10 T-2 s0"},
-        {"4 Q3", "", "open d.mp3 stop ms play 0 | 再生中 4/4 0：00/0：40 0/40 T-2 s3"},
         {"2 Q-1", "take end t10000",
          "position mode stop stop close open b.mp3 stop ms play 0 | 再生中 2/2 0：00/0：20 0/20 "
          "T-2 "
@@ -90,12 +69,8 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         // No song left: the window stays open and idle, and claims nothing.
         {"3 Q0 x0 x2", "", "open a.mp3 |    0/0 --0 m1 s0"},
         {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00/0：20 0/20 --0 m2 s012"},
-        {"3 Q0 x0 x2", "next next take prev",
-         "stop close open b.mp3 stop ms play 0 | 再生中 2/3 0：00/0：20 0/20 T-2 m2 s0121"},
         // A click on the bar: 200 s over 210 pixels, 952 ms per pixel.
         {"long S0", "t50000 take seek105", "stop play 99960 | 再生中 1/1 1：39/3：20 99/200 T-2"},
-        {"long S0", "t50000 pause take seek105",
-         "stop play 99960 | 再生中 1/1 1：39/3：20 99/200 T-2"},
         {"long S0", "take seek-5", "stop play 0 | 再生中 1/1 0：00/3：20 0/200 T-2"},
         {"long S0", "take seek250", "stop play 199920 | 再生中 1/1 3：19/3：20 199/200 T-2"},
         {"long S0", "stop take seek100", "| 停止 1/1 0：00/3：20 0/200 --1"},
@@ -154,7 +129,18 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
             main.device.positionMs = std::stoul(word.substr(1));
             player.Tick();
         }
-        EXPECT_EQ(main.Seen(), CpText(expected));
+        // The commands sent, then the window: state, place, time, bar, timer running, close
+        // requested, then the device's mode, the messages and the selections made.
+        std::ostringstream seen;
+        for (const std::string& command : main.device.TakeCommands()) seen << command << ' ';
+        const std::string& line = player.timeLine();
+        seen << "| " << player.stateText() << ' ' << player.placeText() << ' '
+             << line.substr(0, line.find(' ')) << ' ' << player.barPosition() << '/'
+             << player.barMaximum() << ' ' << (player.timerRunning() ? 'T' : '-')
+             << (player.closeRequested() ? 'C' : '-') << int(main.device.mode);
+        if (!main.prompts.messages.empty()) seen << " m" << main.prompts.messages.size();
+        if (!main.selected.empty()) seen << " s" << main.selected;
+        EXPECT_EQ(seen.str(), CpText(expected));
         for (const auto& message : main.prompts.messages)
             EXPECT_EQ(message, test::Failure("再生できませんでした"));
         EXPECT_TRUE(!std::string(setup).ends_with("L") || main.table.totalSeconds() == 310u);
