@@ -1,6 +1,8 @@
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/TempDir.h"
 
@@ -21,6 +23,15 @@ TEST(SettingsTest, LoadsEachKeyFromItsSectionAndSavesThemAll) {
     EXPECT_EQ(test::ReadAll(ini),
               "; mine\r\n[Tag]\r\nBackup=0\r\nhyouzi=0\r\nkuuran=1\r\n[other]\r\nx=1\r\n"
               "[main]\r\niniver=1.1\r\nkanryoumes=1\r\nsoutai=0\r\nzyuuhuku=1\r\n");
+    // Refused: no folder, a folder, a file that cannot be read (its content would be lost).
+    for (const std::string& path : {dir.File("no/a.ini"), dir.path().string()})
+        EXPECT_FALSE(SaveSettings(path, {})) << path;
+    if (::geteuid() == 0) return;  // root reads any file
+    const std::string locked = dir.Write("l.ini", "[main]\nsoutai=1\n");
+    ::chmod(locked.c_str(), 0200);
+    EXPECT_FALSE(SaveSettings(locked, {}));
+    ::chmod(locked.c_str(), 0600);
+    EXPECT_EQ(test::ReadAll(locked), "[main]\nsoutai=1\n");
 }
 
 TEST(SettingsTest, StartupFindsTheIniInTheFolder) {
