@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/CodePage.h"
-#include "platform/ScriptedPrompts.h"
 #include "support/Messages.h"
 #include "support/Mp3Builder.h"
 #include "support/RecordingMediaDevice.h"
@@ -24,120 +22,113 @@ struct Main {  // the main window's model, with a player opened from it
     StartupInfo startup = MakeStartupInfo(dir.path().string(), PathStyle::Posix);
     ListCommands commands{table, settings, startup, prompts};
     RecordingMediaDevice device;
-    std::unique_ptr<PlayerLogic> player;
+    std::optional<PlayerLogic> player;
     std::string selected;  // the player's selections in the main window
 };
 
-// Setup: the letter songs (a.mp3 10 s, b.mp3 20 s, ...) or "long" (200 s), then "S<i>" to play
-// the song selected at i alone or "Q<i>" in sequence, then "x<i>" the song fails to open, "j<i>"
-// junk, "L" another song loaded after the selection, "w0" a bar of no width (else 210 pixels).
+// Setup: the letter songs (a.mp3 10 s, b.mp3 20 s, ...), "S<i>" to play the song selected at i
+// alone or "Q<i>" in sequence, then "x<i>" the song fails to open, "j<i>" junk, "L" another song
+// loaded after the selection, "w0" a bar of no width (else 210 pixels).
 // Script: play pause stop next prev close end, t<ms> a tick, seek<x>, take (forget commands).
 TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
     const char* rows[][3] = {
         // Single mode: once per second while playing, to the end, stop.
-        {"1 S0 L", "", "open a.mp3 stop ms play 0 | 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0", "take t999", "position mode | 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0", "take t1000", "position mode | 再生中 1/1 0：01/0：10 1/10 T-2"},
-        {"1 S0", "t1000 take pause t5000",
-         "pause position mode | 一時停止 1/1 0：01/0：10 1/10 T-3"},
-        {"1 S0", "t5000 take stop t7000", "stop | 停止 1/1 0：00/0：10 0/10 --1"},
-        {"1 S0 L", "take next prev", "| 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0 L", "take end t10000", "position mode stop | 停止 1/1 0：00/0：10 0/10 --1"},
+        {"1 S0 L", "", "open a.mp3 stop ms play 0 | 再生中 1/1 0：00/0：10 0 T-"},
+        {"1 S0", "take t999", "position mode | 再生中 1/1 0：00/0：10 0 T-"},
+        {"1 S0", "take t1000", "position mode | 再生中 1/1 0：01/0：10 1 T-"},
+        {"1 S0", "t1000 take pause t5000", "pause position mode | 一時停止 1/1 0：01/0：10 1 T-"},
+        {"1 S0", "t5000 take stop t7000", "stop | 停止 1/1 0：00/0：10 0 --"},
+        {"1 S0 L", "take next prev", "| 再生中 1/1 0：00/0：10 0 T-"},
+        {"1 S0 L", "take end t10000", "position mode stop | 停止 1/1 0：00/0：10 0 --"},
         // A song that cannot play closes the single player.
-        {"1 S0 x0", "", "open a.mp3 stop close |    0/0 -C0 m1"},
-        {"1 S0 j0", "", "open a.mp3 stop close |    0/0 -C0 m1"},
+        {"1 S0 x0", "", "open a.mp3 stop close |    0 -C m1"},
+        {"1 S0 j0", "", "open a.mp3 stop close |    0 -C m1"},
         // Play and pause from each state.
-        {"1 S0", "stop t4000 take play", "stop ms play 0 | 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0", "t4000 pause take play", "resume | 再生中 1/1 0：04/0：10 4/10 T-2"},
-        {"1 S0", "stop take pause", "| 停止 1/1 0：00/0：10 0/10 --1"},
-        {"1 S0", "pause take pause", "resume | 再生中 1/1 0：00/0：10 0/10 T-2"},
-        {"1 S0", "take close", "stop close | 再生中 1/1 0：00/0：10 0/10 -C0"},
+        {"1 S0", "stop t4000 take play", "stop ms play 0 | 再生中 1/1 0：00/0：10 0 T-"},
+        {"1 S0", "t4000 pause take play", "resume | 再生中 1/1 0：04/0：10 4 T-"},
+        {"1 S0", "stop take pause", "| 停止 1/1 0：00/0：10 0 --"},
+        {"1 S0", "pause take pause", "resume | 再生中 1/1 0：00/0：10 0 T-"},
+        {"1 S0", "take close", "stop close | 再生中 1/1 0：00/0：10 0 -C"},
         // A sequence starts at the selection or the first song, goes on, stops after the last.
-        {"4 Q-1", "", "open a.mp3 stop ms play 0 | 再生中 1/4 0：00/0：10 0/10 T-2 s0"},
+        {"4 Q-1", "", "open a.mp3 stop ms play 0 | 再生中 1/4 0：00/0：10 0 T- s0"},
         {"2 Q-1", "take end t10000",
-         "position mode stop stop close open b.mp3 stop ms play 0 | 再生中 2/2 0：00/0：20 0/20 "
-         "T-2 "
+         "position mode stop stop close open b.mp3 stop ms play 0 | 再生中 2/2 0：00/0：20 0 T- "
          "s01"},
         {"2 Q-1", "end t10000 take end t20000",
-         "position mode stop | 停止 2/2 0：00/0：20 0/20 --1 s01"},
+         "position mode stop | 停止 2/2 0：00/0：20 0 -- s01"},
         // Previous and next step, and skip songs that cannot play (or have no playing time).
         {"5 Q1 x2 j3", "take prev",
-         "stop close open a.mp3 stop ms play 0 | 再生中 1/5 0：00/0：10 0/10 T-2 s10"},
-        {"5 Q1 x2 j3", "prev take prev", "| 再生中 1/5 0：00/0：10 0/10 T-2 s10"},
+         "stop close open a.mp3 stop ms play 0 | 再生中 1/5 0：00/0：10 0 T- s10"},
+        {"5 Q1 x2 j3", "prev take prev", "| 再生中 1/5 0：00/0：10 0 T- s10"},
         {"5 Q1 x2 j3", "prev pause next next take next",
-         "| 再生中 5/5 0：00/0：50 0/50 T-2 m2 s101234"},
+         "| 再生中 5/5 0：00/0：50 0 T- m2 s101234"},
         // No song left: the window stays open and idle, and claims nothing.
-        {"3 Q0 x0 x2", "", "open a.mp3 |    0/0 --0 m1 s0"},
-        {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00/0：20 0/20 --0 m2 s012"},
-        // A click on the bar: 200 s over 210 pixels, 952 ms per pixel.
-        {"long S0", "t50000 take seek105", "stop play 99960 | 再生中 1/1 1：39/3：20 99/200 T-2"},
-        {"long S0", "take seek-5", "stop play 0 | 再生中 1/1 0：00/3：20 0/200 T-2"},
-        {"long S0", "take seek250", "stop play 199920 | 再生中 1/1 3：19/3：20 199/200 T-2"},
-        {"long S0", "stop take seek100", "| 停止 1/1 0：00/3：20 0/200 --1"},
-        {"long S0", "seek105 take t100000", "position mode | 再生中 1/1 1：40/3：20 100/200 T-2"},
-        {"long S0 w0", "take seek100", "| 再生中 1/1 0：00/3：20 0/200 T-2"},
+        {"3 Q0 x0 x2", "", "open a.mp3 |    0 -- m1 s0"},
+        {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00/0：20 0 -- m2 s012"},
+        // A click on the bar: 20 s over 210 pixels, 95 ms per pixel.
+        {"2 S1", "t5000 take seek105", "stop play 9975 | 再生中 1/1 0：09/0：20 9 T-"},
+        {"2 S1", "take seek-5", "stop play 0 | 再生中 1/1 0：00/0：20 0 T-"},
+        {"2 S1", "take seek250", "stop play 19950 | 再生中 1/1 0：19/0：20 19 T-"},
+        {"2 S1", "stop take seek100", "| 停止 1/1 0：00/0：20 0 --"},
+        {"2 S1", "seek105 take t10000", "position mode | 再生中 1/1 0：10/0：20 10 T-"},
+        {"2 S1 w0", "take seek100", "| 再生中 1/1 0：00/0：20 0 T-"},
     };
     for (const auto& [setup, script, expected] : rows) {
         SCOPED_TRACE(testing::Message() << setup << ": " << script);
         Main main;
-        std::istringstream in(setup);
+        std::istringstream in(std::string(setup) + " | " + script);  // "|" opens the player
         std::string word;
         in >> word;
-        const std::vector<std::string> paths =
-            word == "long" ? std::vector{test::WriteCbrSong(main.dir, "long.mp3", 200)}
-                           : test::WriteLetterSongs(main.dir, std::stoi(word));
+        const std::vector<std::string> paths = test::WriteLetterSongs(main.dir, std::stoi(word));
         main.commands.DropFiles(paths);
         in >> word;
         const int start = std::stoi(word.substr(1));
         const bool sequence = word[0] == 'Q';
         int barWidth = 210;
         while (in >> word) {
-            const auto at = [&] { return paths[std::stoul(word.substr(1))]; };
+            const auto song = [&] { return paths[std::stoul(word.substr(1))]; };
             if (word == "w0") barWidth = 0;
             if (word == "L") {  // the table then describes another song
                 main.commands.SelectionChanged(start);
                 main.commands.DropFiles({test::WriteCbrSong(main.dir, "x.mp3", 300)});
             }
-            if (word[0] == 'x') main.device.unplayable.insert(at());
+            if (word[0] == 'x') main.device.unplayable.insert(song());
             if (word[0] == 'j')
-                main.dir.Write(std::filesystem::path(at()).filename().string(),
-                               std::string(4000, 'x'));
-        }
-        main.commands.SelectionChanged(start);
-        const auto request = sequence ? main.commands.PlayInSequence() : main.commands.PlayOne();
-        ASSERT_TRUE(request);
-        const auto select = [&main](int i) {
-            main.selected += std::to_string(i);
-            main.commands.SelectionChanged(i);
-        };
-        main.player =
-            std::make_unique<PlayerLogic>(main.table, main.device, main.prompts, select, *request);
-        PlayerLogic& player = *main.player;
-        player.Open(barWidth);
-        std::istringstream steps(script);
-        while (steps >> word) {
-            if (word == "play") player.Play();
-            if (word == "pause") player.Pause();
-            if (word == "stop") player.Stop();
-            if (word == "next") player.Next();
-            if (word == "prev") player.Previous();
-            if (word == "close") player.Close();
+                main.dir.Write(std::filesystem::path(song()).filename().string(), "junk");
+            if (word == "|") {
+                main.commands.SelectionChanged(start);
+                const auto request =
+                    sequence ? main.commands.PlayInSequence() : main.commands.PlayOne();
+                ASSERT_TRUE(request);
+                const auto select = [&main](int i) {
+                    main.selected += std::to_string(i);
+                    main.commands.SelectionChanged(i);
+                };
+                main.player.emplace(main.table, main.device, main.prompts, select, *request);
+                main.player->Open(barWidth);
+            }
+            if (word == "play") main.player->Play();
+            if (word == "pause") main.player->Pause();
+            if (word == "stop") main.player->Stop();
+            if (word == "next") main.player->Next();
+            if (word == "prev") main.player->Previous();
+            if (word == "close") main.player->Close();
             if (word == "end") main.device.EndSong();
             if (word == "take") main.device.TakeCommands();
-            if (word.starts_with("seek")) player.Seek(std::stoi(word.substr(4)));
+            if (word.starts_with("seek")) main.player->Seek(std::stoi(word.substr(4)));
             if (word[0] != 't' || word == "take") continue;
             main.device.positionMs = std::stoul(word.substr(1));
-            player.Tick();
+            main.player->Tick();
         }
         // The commands sent, then the window: state, place, time, bar, timer running, close
-        // requested, then the device's mode, the messages and the selections made.
+        // requested, then the messages and the selections made.
+        const PlayerLogic& player = *main.player;
         std::ostringstream seen;
         for (const std::string& command : main.device.TakeCommands()) seen << command << ' ';
         const std::string& line = player.timeLine();
         seen << "| " << player.stateText() << ' ' << player.placeText() << ' '
-             << line.substr(0, line.find(' ')) << ' ' << player.barPosition() << '/'
-             << player.barMaximum() << ' ' << (player.timerRunning() ? 'T' : '-')
-             << (player.closeRequested() ? 'C' : '-') << int(main.device.mode);
+             << line.substr(0, line.find(' ')) << ' ' << player.barPosition() << ' '
+             << (player.timerRunning() ? 'T' : '-') << (player.closeRequested() ? 'C' : '-');
         if (!main.prompts.messages.empty()) seen << " m" << main.prompts.messages.size();
         if (!main.selected.empty()) seen << " s" << main.selected;
         EXPECT_EQ(seen.str(), CpText(expected));
