@@ -112,10 +112,10 @@ TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
               "0 0 0 ");
     EXPECT_EQ(Describe(dir, false), "old 0123456789 0 2 ");
     auto good = SafeFile::Begin(path);
-    ASSERT_TRUE(good && good->Write(AsBytes("new ")) && good->CopyFrom(*in, 2, 5) &&
-                good->Commit());
-    EXPECT_FALSE(good->Commit());
-    EXPECT_EQ(test::ReadAll(path), "new 23456");
+    ASSERT_TRUE(good);
+    EXPECT_EQ((Str{good->Write(AsBytes("new ")) && good->CopyFrom(*in, 2, 5), good->Commit(),
+                   good->Commit(), test::ReadAll(path)}),
+              "1 1 0 new 23456 ");
     ScopedCodePage sjis{kSjis};  // a Shift-JIS path names the UTF-8 file
     dir.Write(kSoUtf8, "old");
     EXPECT_EQ((Str{Replace(true, dir.File(kSo)), Replace(true, "")}), "1 0 ");
@@ -132,8 +132,7 @@ TEST(SafeFileTest, RenamesAndCopies) {
              int(RenameNoReplace(a, dir.File("d"))), int(RenameNoReplace(b, dir.File("x/d")))}),
         "1 0 2 2 ");  // the target exists, renamed, no file, no folder
     EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File("c")), "- b 0 2 a");
-    S bytes(3 << 20, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    const S bytes = S(1 << 20, 'x') + S(1 << 20, 'y') + S(1 << 20, 'z');
     const S from = dir.Write("song.mp3", bytes), to = dir.Write("backup.mp3", "an old backup");
     ::chmod(from.c_str(), 0640);
     EXPECT_EQ((Str{CopyFileReplacing(from, to), CopyFileReplacing(from, dir.File("fresh.mp3")),
@@ -198,11 +197,7 @@ TEST(PathStyleTest, SplitsPathsInBothStyles) {
                   expected);
 }
 
-TEST(CodePageTest, NamesAndCharacterBoundaries) {
-    S kinds;
-    for (const char* name : {"CP932", "shift_jis", "SJIS", "utf-8", "UTF8", "latin1", ""})
-        kinds += CodePage::FromName(name) ? (Str{CodePage::FromName(name)->name()}) : S("- ");
-    EXPECT_EQ(kinds, "CP932 CP932 CP932 UTF-8 UTF-8 - - ");
+TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
     const S path = "C:\\" + kSo + "\\" + kHyou + ".mp3", utf8 = "\xE3/\xE3\x82/\xC3\xA9";
     EXPECT_EQ(
         (Str{kSjis.FindChar(path, '\\'), kSjis.FindChar(path, '\\', 3),
@@ -252,8 +247,6 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
                   (Str{out, out, out}));
     ScopedCodePage scoped(kSjis);
     EXPECT_EQ(CpText("\xEF\xBC\x9A"), "\x81\x46");
-    SetActiveCodePage(kUtf8);
-    EXPECT_EQ(CpText("\xEF\xBC\x9A"), "\xEF\xBC\x9A");
 }
 
 TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {

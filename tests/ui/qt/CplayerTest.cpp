@@ -103,11 +103,11 @@ class CplayerTest : public QObject {
         SongTable table{PathStyle::Posix};
         const PlayerRequest request{PlayerMode::Single, test::WriteCbrSong(dir, "a.mp3", 30)};
         RecordingMediaDevice device;
-        auto player = std::make_unique<Cplayer>(
-            table, prompts, device, [](int) {}, request);
-        player->show();
-        QTRY_VERIFY(device.isOpen());
-        player.reset();
+        {
+            Cplayer player(table, prompts, device, {}, request);
+            player.show();
+            QTRY_VERIFY(device.isOpen());
+        }
         QCOMPARE(Last(device, 2) + QString::number(device.isOpen()), "stop;close;0");
     }
 

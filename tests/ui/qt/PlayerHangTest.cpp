@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
     const std::string path = serverDir.File("silent");
     path.copy(address.sun_path, sizeof address.sun_path - 1);
     const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (path.size() >= sizeof address.sun_path ||
-        ::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+    if (::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(server, 16) != 0)
         return 1;
     qputenv("PULSE_SERVER", QByteArray("unix:") + path.c_str());
