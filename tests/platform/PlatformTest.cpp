@@ -118,7 +118,10 @@ TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
               "1 1 0 new 23456 ");
     ScopedCodePage sjis{kSjis};  // a Shift-JIS path names the UTF-8 file
     dir.Write(kSoUtf8, "old");
-    EXPECT_EQ((Str{Replace(true, dir.File(kSo)), Replace(true, "")}), "1 0 ");
+    const S bad = dir.File("\x85\x40");  // no Shift-JIS
+    EXPECT_EQ((Str{Replace(true, dir.File(kSo)), Replace(true, ""), int(RenameNoReplace(bad, path)),
+                   int(RenameNoReplace(path, bad)), CopyFileReplacing(path, bad)}),
+              "1 0 2 2 0 ");
     EXPECT_EQ(test::ReadAll(dir.File(kSoUtf8)), "new");
 }
 
