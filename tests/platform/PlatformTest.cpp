@@ -198,6 +198,7 @@ TEST(PathStyleTest, SplitsPathsInBothStyles) {
         EXPECT_EQ((Str{FileNameOf(path, style, kSjis), FolderOf(path, style, kSjis),
                        DriveOf(path, style), IsAbsolutePath(path, style)}),
                   expected);
+    EXPECT_EQ(FolderWithSeparator("C:\\" + kSo + "\\x", W, kSjis), "C:\\" + kSo + "\\");
 }
 
 TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
@@ -235,16 +236,18 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     EXPECT_EQ(
         (Str{kSjis.ToUtf8Strict("a\x85\x40").has_value(),
              kSjis.FromUtf8Strict("\xC3\xA9").has_value(), kUtf8.ToUtf8Strict("\xFF").has_value(),
-             kSjis.FromUtf8Strict(kSoUtf8).value_or("-")}),
-        "0 0 0 " + kSo + " ");
+             kSjis.FromUtf8Strict(kSoUtf8).value_or("-"),
+             kUtf8.ToUtf8Strict(kSoUtf8).value_or("-")}),
+        "0 0 0 " + kSo + " " + kSoUtf8 + " ");
     // Invalid UTF-8 becomes one replacement per byte.
-    const std::pair<S, S> rows[] = {
-        {"\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80"},  // 2 and 4 bytes kept
-        {"a\xFFz", "a" + kR + "z"},
-        {"a\xC0\x80z", "a" + kR + kR + "z"},  // overlong
-        {"\xED\xA0\x80", kR + kR + kR},
-        {"x\xE3\x82", "x" + kR + kR},            // surrogate, cut
-        {"\xF5\x80/\x80", kR + kR + "/" + kR}};  // past U+10FFFF, stray
+    const std::pair<S, S> rows[] = {{"\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
+                                     "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},  // kept
+                                    {"\xE0\x80\x80", kR + kR + kR},                // overlong
+                                    {"a\xFFz", "a" + kR + "z"},
+                                    {"a\xC0\x80z", "a" + kR + kR + "z"},  // overlong
+                                    {"\xED\xA0\x80", kR + kR + kR},
+                                    {"x\xE3\x82", "x" + kR + kR},            // surrogate, cut
+                                    {"\xF5\x80/\x80", kR + kR + "/" + kR}};  // past U+10FFFF, stray
     for (const auto& [in, out] : rows)
         EXPECT_EQ((Str{kUtf8.ToUtf8(in), kUtf8.FromUtf8(in), kUtf8.FromUtf16(kUtf8.ToUtf16(in))}),
                   (Str{out, out, out}));
@@ -254,7 +257,7 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
 
 TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
     const ProfileFile profile = ProfileFile::FromText(
-        "; settings\nkanryoumes=1\n[Main]\n  Soutai = 12abc  \nneg=-5\nplus=+7\nnone=abc\nempty=\n"
+        "; settings\nkanryoumes=1\n[Main]\n  Soutai = 10abc  \nneg=-5\nplus=+7\nnone=abc\nempty=\n"
         "quoted=\"3\"\nbig=4294967297\nbare\nsoutai=9\n[tag\nbroken=1\n[ tag ]\r\nbackup=0\r\n");
     S got;
     for (const char* key : {"soutai", "SOUTAI", "neg", "plus", "none", "empty", "quoted", "big",
@@ -263,7 +266,7 @@ TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
     for (const char* key : {"backup", "soutai", "broken"})
         got += (Str{profile.GetInt("tag", key, 42)});
     EXPECT_EQ(got + (Str{profile.GetInt("x", "backup", 42)}),
-              "12 12 0 7 0 0 3 1 0 42 42 1 0 42 42 42 ");
+              "10 10 0 7 0 0 3 1 0 42 42 1 0 42 42 42 ");
     const std::pair<const char*, const char*> edits[] = {
         {"[main]\r\na=1\r\n\r\n[tag]\r\nb=2\r\n",
          "[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\nb=2\r\n"},
@@ -274,6 +277,7 @@ TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
         edited.SetString("main", "soutai", "1");
         EXPECT_EQ(edited.ToText() + (Str{edited.GetInt("main", "soutai", 7)}), S(after) + "1 ");
     }
+    EXPECT_FALSE(ProfileFile::FromText("[main]").Save("/dev/full"));  // a write that fails
 }
 
 }  // namespace
