@@ -239,12 +239,12 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
              kSjis.FromUtf8Strict(kSoUtf8).value_or("-"),
              kUtf8.ToUtf8Strict(kSoUtf8).value_or("-")}),
         "0 0 0 " + kSo + " " + kSoUtf8 + " ");
-    // Invalid UTF-8 becomes one replacement per byte.
-    const std::pair<S, S> rows[] = {{"\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
-                                     "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},  // kept
-                                    {"\xE0\x80\x80", kR + kR + kR},                // overlong
+    // Valid UTF-8 is kept (U+E9, U+10000, U+10FFFF); invalid becomes one replacement per byte.
+    const S kept = "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    const std::pair<S, S> rows[] = {{kept, kept},
                                     {"a\xFFz", "a" + kR + "z"},
                                     {"a\xC0\x80z", "a" + kR + kR + "z"},  // overlong
+                                    {"\xE0\x80\x80", kR + kR + kR},       // overlong
                                     {"\xED\xA0\x80", kR + kR + kR},
                                     {"x\xE3\x82", "x" + kR + kR},            // surrogate, cut
                                     {"\xF5\x80/\x80", kR + kR + "/" + kR}};  // past U+10FFFF, stray

@@ -12,8 +12,8 @@
 namespace sorrelbox {
 
 // Records each command ("open name", "play ms", "stop"..., "verb@alias" for an alias other than
-// the last opened); one song open at a time, whose mode the commands move from one mode to
-// another. The test scripts the position, a song's end and the files that fail to open.
+// the last opened); one song open at a time, its mode following the commands. The test scripts
+// the position, a song's end and the files that fail to open.
 class RecordingMediaDevice : public MediaDevice {
     using A = std::string_view;
     using M = MediaMode;
