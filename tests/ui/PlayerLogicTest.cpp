@@ -33,7 +33,6 @@ struct Main {  // the main window's model, with a player opened from it
 TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
     const char* rows[][3] = {
         // Single mode: once per second while playing, to the end, stop.
-        {"1 S0 L", "", "open a.mp3 stop ms play 0 | 再生中 1/1 0：00/0：10 0 T-"},
         {"1 S0", "take t1000", "position mode | 再生中 1/1 0：01/0：10 1 T-"},
         {"1 S0", "t1000 take pause t5000", "pause position mode | 一時停止 1/1 0：01/0：10 1 T-"},
         {"1 S0", "t5000 take stop t7000", "stop | 停止 1/1 0：00/0：10 0 --"},
