@@ -14,31 +14,24 @@ TEST_F(OutputCliTest, ListAndM3uWriteWhatTheirSourcesLoad) {
     WriteCbrSong(dir, "m/live/b.mp3", 2);
     dir.Write("m/l.m3u", "a.mp3\r\n#x\r\nlive/b.mp3\r\n");
     std::filesystem::create_symlink(dir.File("m/a.mp3"), dir.path() / "alias");
-    const std::string m3u = "usage: sorrelbox-cli m3u [--relative|--full] OUTPUT SOURCE...\n";
     const std::string m3uDone = "完了: m3uファイルを作成しました\n", old(500, 'z');
     const std::string over = "sorrelbox-cli: not writing over a loaded song or source playlist: ";
-    const std::string none =
-        "エラー: x.mp3\\nファイルを読み込めませんでした\nエラー: １曲も読み込まれていません\n";
     const struct {
         std::string ini, args;
         int status;
         std::string written, said;
     } rows[] = {
         {"", "list --x m/a.mp3", 2, "", "usage: sorrelbox-cli list OUTPUT SOURCE...\n"},
-        {"", "m3u --relative --full o m/a.mp3", 2, "", m3u},
-        {"", "m3u --absolute o m/a.mp3", 2, "", m3u},
+        {"", "m3u --relative --full o m/a.mp3", 2, "",
+         "usage: sorrelbox-cli m3u [--relative|--full] OUTPUT SOURCE...\n"},
         // Sources in order: a file, a folder (no subfolders), a playlist.
         {"", "list o m/live/b.mp3 ./m m/l.m3u", 0,
          "  0：02  b.mp3\r\n  0：01  a.mp3\r\n  0：01  a.mp3\r\n  0：02  b.mp3\r\n",
          "完了: リストを作成しました\n"},
-        {"kanryoumes=1\nzyuuhuku=1", "list o m/a.mp3 ./m/a.mp3", 0, "  0：01  a.mp3\r\n", ""},
-        {"soutai=1", "m3u o m/a.mp3 m/live/b.mp3", 0, "m/a.mp3\r\nm/live/b.mp3\r\n", m3uDone},
         {"soutai=1", "m3u --full o m/a.mp3", 0, dir.File("m/a.mp3") + "\r\n", m3uDone},
         {"", "m3u --relative o m/a.mp3", 0, "m/a.mp3\r\n", m3uDone},
-        {"", "list ./m/a.mp3 m/a.mp3", 1, "", over + "./m/a.mp3\n"},
         {"", "list alias m/a.mp3", 1, "", over + "alias\n"},
         {"", "m3u m/l.m3u m/l.m3u", 1, "", over + "m/l.m3u\n"},
-        {"", "m3u o x.mp3", 1, "", none},
         {"", "list no/o m/a.mp3", 1, "", "エラー: リストの作成に失敗しました\n"},
         {"", "m3u no/o m/a.mp3", 1, "", "エラー: m3uファイルを作成できませんでした\n"},
         // A device is written in place.
@@ -59,7 +52,9 @@ TEST_F(OutputCliTest, ListAndM3uWriteWhatTheirSourcesLoad) {
     // The installed program: messages in UTF-8 from a Shift-JIS process.
     const std::string cli = "SORRELBOX_CODEPAGE=CP932 " + std::string(SORRELBOX_CLI_PATH);
     EXPECT_EQ(WEXITSTATUS(std::system((cli + " list o x.mp3 2>err").c_str())), 1);
-    EXPECT_EQ(Read("err"), none);
+    EXPECT_EQ(
+        Read("err"),
+        "エラー: x.mp3\\nファイルを読み込めませんでした\nエラー: １曲も読み込まれていません\n");
 }
 
 }  // namespace
