@@ -12,9 +12,7 @@
 namespace sorrelbox {
 namespace {
 
-using test::Bytes;
-using test::CbrFile, test::Mp3Builder;
-using test::MpegHeader;
+using test::Bytes, test::CbrFile, test::Mp3Builder, test::MpegHeader;
 using namespace std::string_literals;
 constexpr ScanResult kOk = ScanResult::ScanOk, kNo = ScanResult::ScanNoHeader;
 
@@ -59,6 +57,7 @@ TEST(MpegScanTest, MeasuresEachCase) {
         // A mono CRC frame with "Xing" where a stereo frame would have it: not a Xing header.
         {M().Raw(encoderStyle(mono, 32)).FillTo(160000).Build(), kOk,
          Info(10, 160000, 0, 128, 44100, 3), 1},
+        {M().Frame({}, Xing(100000)).Build(), kOk, Info(2612, 417, 0, 999), 1},
         {M().Frame({.sampleRateIndex = 2}, Xing(0xFFFFFFFF)).Build(), kOk,
          Info(65535, 417, 0, 999, 32000), 1},
         // The search window after the tag, its last position, and a Xing header beyond it.
