@@ -74,11 +74,8 @@ TEST(FrameSizeTest, FormsAndFallback) {
     const std::tuple<Bytes, std::uint8_t, std::uint32_t> rows[] = {
         {txxx + Bytes(300, 'a') + tit2, 3, 300},            // plain lands on a frame
         {"TXXX\0\0\0\xC9\0\0"s + Bytes(201, 'c'), 4, 201},  // a top bit set is never syncsafe
-        // A frame ID whose size does not fit is no landing; a frame header beats zeros.
-        {txxx + Bytes(172, 'a') + "TIT2"s + test::BigEndian32(9999) + Bytes(200, 'b'), 3, 300},
-        {txxx + Bytes(172, 'a') + tit2 + Bytes(200, '\0'), 3, 172},
-        {txxx, 3, 300},  // neither lands: the version's form
-        {txxx, 4, 172},
+        {txxx + Bytes(172, 'a') + tit2 + Bytes(200, '\0'), 3, 172},  // a frame header beats zeros
+        {txxx, 4, 172},  // neither lands: the version's form
         {"TXXX"s + test::BigEndian32(256) + "\0\0"s + Bytes(128, 'x') + Bytes(20, '\0'), 3, 128},
     };
     for (const auto& [frames, major, size] : rows)
@@ -99,9 +96,7 @@ TEST(Id3ReaderTest, FrameBodies) {
         {kArtist, "\x01"s + Utf16Le("ab", false), "ab/4 u16"},  // no BOM: little-endian
         {kArtist, "\x01"s + Utf16Le("🎵"), "🎵/4 u16"},           // a surrogate pair
         {kArtist, "\x01"s + Utf16Le("ab") + "\0\0c\0"s, "ab/8 u16"},
-        {kArtist, "\x01\xFF\xFE"s, "/0 u16"},
         {kArtist, "\x01"s + Utf16Le("AB") + "C", "AB/5 u16"},  // an odd byte is dropped
-        {kArtist, "\x01\xFF"s, "/1 u16"},
         {kArtist, "\x02"s + test::Utf16Be("表", false), "\x95\x5c/2 u16", kCp932},
         {kArtist, "\x03日本語表"s, "\x93\xfa\x96\x7b\x8c\xea\x95\x5c/12 u16", kCp932},
         {kArtist, "\x03\xEF\xBB\xBF" + "ab"s, "ab/2 u16"},  // a UTF-8 BOM is skipped
@@ -114,14 +109,12 @@ TEST(Id3ReaderTest, FrameBodies) {
         // Genres, comments and URLs in any encoding; locked when the code page cannot hold them.
         {kComment, "\x01jpn"s + Utf16Le("q") + "\0\0"s + Utf16Le("日本"),
          "日本/6 [jpn|\xFF\xFEq\0] u16"s},
-        {kComment, "\x03jpn\0表"s, "\x95\x5c/2 [jpn|] u16", kCp932},
         {kUrl, "\x01"s + Utf16Le("q") + "\0\0http"s, "http/4 [|\xFF\xFEq\0] u16"s},
         {kComment, "\x03jpn\0\xF0\x9F\x8E\xB5"s, "/0 [jpn|] u16 none locked", kCp932},
         {kGenre, "\x05(17)"s, "/0 u16 none locked"},
         {kComment, test::CommBody(0, "jpn", "desc", "text"), "text/4 [jpn|desc]"},
         {kComment, "\0engabc"s, "/0 [eng|abc]"},  // no NUL after the description
         {kComment, "\0en"s, "/0 [en|]"},
-        {kUrl, "\0\0http://y\0"s, "http://y/9"},
     };
     for (const auto& r : rows) {
         ScopedCodePage cp(r.cp);
@@ -134,9 +127,8 @@ TEST(Id3ReaderTest, FrameBodies) {
 TEST(Id3ReaderTest, GenreCodes) {
     // text=code, "-" for none; a near-miss name is none
     for (const std::string row :
-         {"(17)=17", "(17)Rock=17", "Rock=17", "rOCK=17", "17=17", "0=0", "300=-", "Pop=13",
-          "JPop=146", "j-pop=146", "Not a genre=-", "=-", "(RX)=0", "(300)=44", "x(1)(2)=1", "(5=-",
-          "(99999999999999)=255", "Jaz=-", "Cid Jazz=-"}) {
+         {"(17)Rock=17", "rOCK=17", "0=0", "300=-", "JPop=146", "j-pop=146", "=-", "(RX)=0",
+          "(300)=44", "x(1)(2)=1", "(5=-", "(99999999999999)=255", "Cid Jazz=-"}) {
         const auto code = GenreCodeOf(row.substr(0, row.rfind('=')));
         EXPECT_EQ(row.substr(0, row.rfind('=') + 1) + (code ? std::to_string(*code) : "-"), row);
     }
@@ -170,7 +162,6 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
         // 2.3 with a revision reads as 2.4; 2.2 and unknown versions are found, not read.
         {T{.major = 2, .frames = tit2("t")}.Build(), "v2 unsupported unread title=Hello"},
         {T{.major = 3, .revision = 1, .frames = tit2("t")}.Build(), "v4 TIT2@10+2=t/1 title=t"},
-        {T{.major = 5, .frames = tit2("t")}.Build(), "v0 unsupported unread title=Hello"},
         // Extended headers are skipped; one that claims more than the tag leaves no frames.
         {T{.frames = xAlbum, .extendedHeader = test::ExtendedHeader(3)}.Build(),
          "v3 TIT2@20+2=x/1 TALB@32+6=album/5 title=x"},
@@ -198,14 +189,10 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
         {Tag(3, {TextFrame("TPE1", "a"), F("TIT2", "\0b"s, 0, 400)}),
          "v3 cut TPE1@10+2=a/1 title=Hello"},
         {pastFile, "v3 TIT2@22+2=b/1 TPE1@10+2=a/1 title=b"},
-        {pastFile.substr(0, 27), "v3 cut TPE1@10+2=a/1 title=Hello"},
         {Tag(3, {TextFrame("TPE1", "a")}, 30) + "TIT2", "v3 TPE1@10+2=a/1 title=Hello"},
         {Tag(3, {TextFrame("t!t2", "b"), TextFrame("TPE1", "a"), TextFrame("TIT2", "c")}),
          "v3 TIT2@34+2=c/1 TPE1@22+2=a/1 title=c"},
-        {Tag(3, {TextFrame("TPE1", "a"), F("Xyz1", "\0b"s, 0, 400), TextFrame("TIT2", "c")}),
-         "v3 cut TPE1@10+2=a/1 title=Hello"},
         {"ID3\x03\0\0\0\0\0\x05TIT2\0"s, "v3 cut title=Hello"},
-        {"ID3\x03\0\0\0\0\0\0"s, "v3 title=Hello"},
         {"ID3\x03\0\0"s, "- unread title=Hello"},
         // Frames larger than 64 KB are read whole; the description length stops at 0xFFFF.
         {Tag(4,
@@ -217,12 +204,9 @@ TEST(Id3ReaderTest, WholeTagsAndTheirTitle) {
         EXPECT_EQ(Read(r.tag), r.want) << &r - rows;
     }
     // Without a tag to read, the ID3v1 title without trailing spaces, or none.
-    for (const auto& [last, title] :
-         {std::pair{V1{.title = "\x95\x5c  ", .padByte = ' '}.Build(), "\x95\x5c"},
-          {V1{.title = Bytes(30, ' ')}.Build(), "-"},
-          {V1{.title = "Hello"}.Build().substr(1), "-"}}) {
-        EXPECT_EQ(ParseTagTitle({}, AsBytes(last)).value_or("-"), title);
-    }
+    const Bytes v1 = V1{.title = "\x95\x5c  ", .padByte = ' '}.Build();
+    EXPECT_EQ(ParseTagTitle({}, AsBytes(v1)), "\x95\x5c");
+    EXPECT_FALSE(ParseTagTitle({}, AsBytes(V1{.title = Bytes(30, ' ')}.Build())));
 }
 
 TEST(Id3ReaderTest, Id3v1Fields) {

@@ -12,9 +12,7 @@
 namespace sorrelbox {
 namespace {
 
-using test::Bytes;
-using test::CbrFile, test::Mp3Builder;
-using test::MpegHeader;
+using test::Bytes, test::CbrFile, test::Mp3Builder, test::MpegHeader;
 using namespace std::string_literals;
 constexpr ScanResult kOk = ScanResult::ScanOk, kNo = ScanResult::ScanNoHeader;
 
@@ -45,19 +43,15 @@ TEST(MpegScanTest, MeasuresEachCase) {
         int reads;  // ReadAt calls the scan made
     } rows[] = {
         {CbrFile(1000000, flags), kOk, Info(25, 1000000, 0, 320, 44100, 0, 1, 0), 1},
-        {CbrFile(40000, {.bitRateIndex = 1}), kOk, Info(10, 40000, 0, 32), 1},
         {M().Frame({}, x).Build(), kOk, Info(261, 417, 0, 999), 1},
-        {M().Frame({.sampleRateIndex = 1}, x).Build(), kOk, Info(240, 417, 0, 999, 48000), 1},
         // Xing flags: only the low two bits count, and both must be set.
         {M().Frame({}, Xing(10000, 0xFFFFFF03)).Build(), kOk, Info(261, 417, 0, 999), 1},
         {M().Frame({}, Xing(10000, 1)).Build(), kNo, Info(0, 0, 0, 128), 1},
-        {M().Frame({}, Xing(10000, 0x300)).Build(), kNo, Info(0, 0, 0, 128), 1},
         {M().Frame({}, Xing(0)).FillTo(160000).Build(), kOk, Info(10, 160000, 0, 128), 1},
         // CRC-protected frames: the Xing header where it belongs and where encoders put it.
         {M().Frame(mono, x).Build(), kOk, Info(261, 417, 0, 999, 44100, 3), 1},
         {encoderStyle(mono, 17), kOk, Info(261, 417, 0, 999, 44100, 3), 1},
         {encoderStyle(stereoCrc, 32), kOk, Info(261, 417, 0, 999), 1},
-        {M().Frame(stereoCrc, x).Build(), kOk, Info(261, 417, 0, 999), 1},
         {M().Junk(last).Raw(encoderStyle(mono, 17)).Build(), kOk,
          Info(261, last + 417, 0, 999, 44100, 3), 2},
         // A mono CRC frame with "Xing" where a stereo frame would have it: not a Xing header.
@@ -80,14 +74,11 @@ TEST(MpegScanTest, MeasuresEachCase) {
         {CbrFile(10000, {.layerBits = 2}), kNo, kNone, 1},
         {M().Raw("\xFF\xF0\x00\x00"s).Frame().Build(), kNo, kNone, 1},
         {CbrFile(10000, {.bitRateIndex = 0}), kNo, kNone, 1},
-        {CbrFile(10000, {.bitRateIndex = 15}), kNo, kNone, 1},
         {M().Frame({.sampleRateIndex = 3}, Xing(100)).Build(), kNo, kNone, 1},
         // Cut short anywhere, and tag sizes past the end or with high bits set.
         {"", kNo, kNone, 0},
-        {"\xFF\xFB\x90", kNo, kNone, 1},
         {"\0\xFF\xFB\x90"s, kNo, kNone, 1},  // a sync whose 4 bytes do not fit is none
         {"\0"s + MpegHeader{}.Build(), kOk, Info(0, 5, 0, 128), 1},
-        {MpegHeader{}.Build(), kOk, Info(0, 4, 0, 128), 1},
         {MpegHeader{}.Build() + Bytes(32, '\0') + "Xing\0\0\0\x03\0\0"s, kOk, Info(0, 46, 0, 128),
          1},
         {"ID3\x03\x00\x00\x00"s, kNo, kNone, 1},
