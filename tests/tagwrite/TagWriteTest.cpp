@@ -152,9 +152,6 @@ TEST(Id3v2BuildTest, RewriteCases) {
         newTag += Frame3(id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
     revision1[4] = 1;
     const auto encoded = [](int encoding) { return OneFrame(4, "TIT2", char(encoding) + "x\0"s); };
-    const auto comm = [](Bytes language, std::string_view description, std::string_view text) {
-        return Frame3("COMM", "\x01"s + language + Utf16Le(description) + "\0\0"s + Utf16Le(text));
-    };
     const std::uint16_t title = kFieldTitle, comment = kFieldComment, year = kFieldYear;
     const struct {
         bool sjis;
@@ -177,7 +174,6 @@ TEST(Id3v2BuildTest, RewriteCases) {
         // The first COMM only, its language and description kept; stepped over by its size.
         {0, OldTag(3, {RawFrame("COMM", "\0engde\0ol\0"s), RawFrame("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
             title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
-        {0, OneFrame(3, "COMM", "\0eng"s), comment, "c", Frame3("COMM", "\0eng\0c"s)},
         // Status flags kept, format flags dropped; data length and group byte read through.
         {0, OneFrame(4, "TIT2", "\0\0\0\x07"s + TextBody(1, Utf16Le("ab")), 0x4001), title, "n",
             Frame4("TIT2", Utf16("n"), 0x4000)},
@@ -193,7 +189,6 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
-        {1, OneFrame(4, "TYER", "\0"s + "1999"), year, "2024", Frame4("TYER", newYear)},
         {1, t4, year, "2024", Frame4("TIT2", "\0t"s) + Frame4("TDRC", newYear)},
         {1, t3, year, "2024", tit3 + Frame3("TYER", newYear)},
         {1, revision1, year, "2024", tit3 + Frame3("TDRC", newYear)},
@@ -202,18 +197,14 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, t3, title, nihon, Frame3("TIT2", Utf16(nihon))},
         {0, t4, title, nihon, Frame4("TIT2", "\x03" + nihon)},
         {1, encoded(0), title, kNihon, Frame4("TIT2", '\0' + kNihon)},
-        {1, encoded(1), title, kNihon, Frame4("TIT2", Utf16(nihon))},
         {1, encoded(2), title, "ab", Frame4("TIT2", "\x02" + Utf16Be("ab", false))},
-        {1, encoded(3), title, kNihon, Frame4("TIT2", "\x03" + nihon)},
         {1, encoded(7), title, "", Frame4("TIT2", Utf16(""))},
         {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame4("TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
-        {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon, comm("eng", "d", nihon)},
-        {0, OneFrame(3, "COMM", CommBody(1, "eng", Utf16Le("d"), "x")), comment, "new", comm("eng", "d", "new")},
-        {0, OldTag(3, {}), comment | title, nihon, Frame3("TIT2", Utf16(nihon)) + comm("jpn", "", nihon)},
+        {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon,
+            Frame3("COMM", "\x01eng"s + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
         {1, t4, comment, kNihon, Frame4("TIT2", "\0t"s) + Frame4("COMM", "\0jpn\0"s + kNihon)},
         {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
-        {1, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, kNihon, Frame4("WXXX", "\0\0"s + kNihon)},
         // clang-format on
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -233,23 +224,22 @@ TEST(Id3v2BuildTest, RewriteCases) {
         EXPECT_EQ(Build(old, title, "n"), std::nullopt) << old.size();
 }
 
-// Damaged tags never make the builder go out of bounds, and what it builds states its length.
+// A tag cut at any byte, or with any byte damaged, never makes the builder go out of bounds,
+// and what it builds states its length.
 TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
-    std::mt19937 random(99);
     const std::vector<Id3v2Frame> frames = {
         TextFrame("TIT2", "title"), RawFrame("COMM", "\0jpnd\0c"s),
         RawFrame("APIC", Bytes(300, 'p')), RawFrame("WXXX", "\0\0u"s)};
-    const Bytes tag = OldTag(3, frames, 40);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes damaged =
-            tag.substr(0, 3) + char(3 + round % 2) + '\0' + char(random() & 0xF0) + tag.substr(6);
-        for (int flips = 1 + int(random() % 8); flips > 0; --flips)
-            damaged[10 + random() % (tag.size() - 10)] = char(random());
-        const auto mask = std::uint16_t(random() & kId3v2AllFields);
-        const Bytes built = Build(damaged.substr(0, 10 + random() % (tag.size() - 9)), mask, "v")
-                                .value_or("ID3\x03\0\0\0\0\0\0"s);
-        EXPECT_EQ(char(built[5] & 0x80) + built.substr(6, 4),
-                  '\0' + SyncsafeBytes(std::uint32_t(built.size() - 10)));
+    for (const Bytes& tag : {OldTag(3, frames, 40), OldTag(4, frames, 40, 0x80)}) {
+        for (std::size_t at = 3; at < tag.size(); ++at) {
+            Bytes damaged = tag;
+            damaged[at] = '\xFF';
+            for (const Bytes& old : {tag.substr(0, at), damaged}) {
+                const Bytes built =
+                    Build(old, kId3v2AllFields, "v").value_or("ID3\x03\0\0\0\0\0\0"s);
+                EXPECT_EQ(built.substr(6, 4), SyncsafeBytes(std::uint32_t(built.size() - 10)));
+            }
+        }
     }
 }
 
@@ -551,51 +541,44 @@ TEST(GenreListTest, ShippedFileAndCodes) {
                 few.names() == Lines({"", "A", "B"}));
 }
 
-// Entries sorted, a case-blind duplicate refused, the file rewritten whole; a failed write
-// keeps the new entry and the file; a list too large to read whole is never replaced.
+// Entries sorted, a case-blind duplicate refused, the file rewritten whole; a list too large to
+// read whole is never replaced.
 TEST(ArtistListTest, AddAndFilesNeverLost) {
     using enum ArtistList::AddResult;
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
-    EXPECT_EQ(ArtistList::FromBytes("Zed\r\nabba\r\n\r\nBand\r\n").entries(),
-              (Lines{"", "abba", "Band", "Zed"}));
-    const std::string path = dir.Write("artist.txt", "Zed\r\nabba\r\n"), fresh = dir.File("new"),
+    const std::string path = dir.Write("artist.txt", "Zed\r\nabba\r\n"),
                       large = dir.Write("large.txt", "Zed\r\n");
     std::filesystem::resize_file(large, 17u << 20);
-    std::filesystem::create_directory(dir.path() / "folder");
     ArtistList list = ArtistList::Load(path);
-    ScriptedPrompts prompts, quiet;
-    std::size_t position = 99;
-    EXPECT_EQ(std::vector({list.Add("Band", path, 0, prompts, &position),
-                           list.Add("ZED", path, 0, prompts), list.Add("", path, 0, prompts),
-                           ArtistList::Load(fresh).Add("ア", fresh, 1, quiet),
-                           list.Add("Cat", dir.File("folder"), 0, prompts),
+    ScriptedPrompts prompts;
+    EXPECT_EQ(std::vector({list.Add("Band", path, 0, prompts), list.Add("ZED", path, 0, prompts),
                            ArtistList::Load(large).Add("Band", large, 0, prompts)}),
-              std::vector({Added, AlreadyListed, Empty, Added, WriteFailed, Unreadable}));
-    EXPECT_EQ(ReadAll(path) + ReadAll(fresh), "abba\r\nBand\r\nZed\r\nア\r\n");
-    EXPECT_EQ(list.entries(), (Lines{"abba", "Band", "Cat", "Zed"}));
-    EXPECT_TRUE(position == 1 && std::filesystem::file_size(large) == 17u << 20 &&
-                ReadAll(large).starts_with("Zed\r\n") && quiet.messages.empty() &&
-                std::filesystem::is_directory(dir.path() / "folder"));
-    const auto failed = Refusal("リストを更新できませんでした");
-    EXPECT_EQ(prompts.messages, (Messages{Done("リストに追加しました"),
-                                          Refusal("すでにリストにあります"), failed, failed}));
+              std::vector({Added, AlreadyListed, Unreadable}));
+    EXPECT_EQ(ReadAll(path), "abba\r\nBand\r\nZed\r\n");
+    EXPECT_TRUE(std::filesystem::file_size(large) == 17u << 20 &&
+                ReadAll(large).starts_with("Zed\r\n"));
+    EXPECT_EQ(prompts.messages,
+              (Messages{Done("リストに追加しました"), Refusal("すでにリストにあります"),
+                        Refusal("リストを更新できませんでした")}));
 }
 
-// ID3v2 to ID3v1: cut to the widths, never splitting a character; held fields stay; the
-// track from its first three bytes (the counter with automatic tracks).
+// ID3v2 to ID3v1: cut to the widths, never splitting a character in either code page; held
+// fields stay; the track from its first three bytes (the counter with automatic tracks).
 TEST(TagConversionTest, CopiesBetweenThePages) {
     const std::string a = "\xE3\x81\x82", t29(29, 't'), c27(27, 'c'), c35(35, 'c');  // あ: 3 bytes
     const struct {
+        bool sjis;
         std::string title, comment, year, track;
         Id3v1Values want;
     } cases[] = {
-        {t29 + "tt", c35, "19990", "7/12", {t29 + "t", "Band", "A", "1999", c27 + "c", 7, 5}},
-        {t29 + a, c27 + a, "19" + a, "7", {t29, "Band", "A", "19", c27, 7, 5}},
-        {"t", c35, "1999", "300", {"t", "Old", "A", "1999", c27 + "c", 44, 5}},  // artist held
-        {"t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
-        {"t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
-        {"t", "", "", "", {"t", "Band", "A", "", "", 2, 5}},  // automatic: counter 258
+        {0, t29 + "tt", c35, "19990", "7/12", {t29 + "t", "Band", "A", "1999", c27 + "c", 7, 5}},
+        {0, t29 + a, c27 + a, "19" + a, "7", {t29, "Band", "A", "19", c27, 7, 5}},
+        {1, t29 + kNihon, c27 + kNihon, "199" + kNihon, "7", {t29, "Band", "A", "199", c27, 7, 5}},
+        {0, "t", c35, "1999", "300", {"t", "Old", "A", "1999", c27 + "c", 44, 5}},  // artist held
+        {0, "t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
+        {0, "t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
+        {0, "t", "", "", "", {"t", "Band", "A", "", "", 2, 5}},  // automatic: counter 258
     };
     for (const auto& row : cases) {
         TagEditor editor(EditorMode::List, "/m/song.mp3");
@@ -605,43 +588,33 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
         editor.autoTrack = row.track.empty();
         editor.trackCounter = 258;
         editor.currentPage = 2;
-        CopyId3v2ToId3v1(editor, kUtf8);
+        CopyId3v2ToId3v1(editor, row.sjis ? kCp932 : kUtf8);
         EXPECT_TRUE(editor.v1.values == row.want && editor.v1.hasBox && editor.currentPage == 1)
             << row.track;
     }
     // ID3v1 to ID3v2: whole values; held fields and frames not taken over (locked) stay.
     TagEditor editor(EditorMode::List, "/m/song.mp3");
-    editor.v1.values = {"T", "A", "B", "2001", "C", 0, 9};
-    editor.v2.values = {{"", "", "", "", "", "", "3", "Comp"}, -1};
+    editor.v1.values = {"T", "A", "B", "2001", "New", 0, 9};
+    editor.v2.values = {{"", "", "", "", "", "Old", "3", "Comp"}, -1};
     editor.v2.holds[V2Field::Album] = true;
+    editor.v2.record.lockedFlags = FieldBit(V2Field::Comment);
     CopyId3v1ToId3v2(editor);
-    EXPECT_TRUE(editor.v2.values == (Id3v2Values{{"T", "A", "", "2001", "", "C", "", "Comp"}, 9}) &&
+    EXPECT_TRUE(editor.v2.values ==
+                    (Id3v2Values{{"T", "A", "", "2001", "", "Old", "", "Comp"}, 9}) &&
                 editor.v2.hasBox && editor.currentPage == 2);
-    editor.v1.values = {"T", "A", "B", "2001", "New", 4, 3};
-    editor.v2.record.lockedFlags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
-    editor.autoTrack = true;
-    editor.trackCounter = 12;
-    CopyId3v1ToId3v2(editor);
-    EXPECT_EQ(editor.v2.values, (Id3v2Values{{"T", "A", "", "2001", "", "C", "12", "Comp"}, 9}));
     // Automatic tracks: checked, the shown page's track starts the counter; unchecked, what the
     // file held.
-    const struct {
-        int page, v1Track;
-        const char* v2Track;
-        int counter;
-    } automatic[] = {
-        {1, 0, "", 1}, {1, 4, "9", 4}, {2, 4, "12/15", 12}, {2, 4, "", 1}, {1, -3, "", 1}};
-    for (const auto& row : automatic) {
+    for (const int page : {1, 2}) {
         TagEditor shown(EditorMode::List, "/m/song.mp3");
-        shown.currentPage = std::uint8_t(row.page);
-        shown.v1.values.track = std::int16_t(row.v1Track);
-        shown.v2.values[V2Field::Track] = row.v2Track;
+        shown.currentPage = std::uint8_t(page);
+        shown.v1.values.track = 4;
+        shown.v2.values[V2Field::Track] = "12/15";
         shown.v2.record.oldValue[FieldIndex(V2Field::Track)] = "8/9";
         SetAutoTrack(shown, true);
-        EXPECT_TRUE(shown.autoTrack && shown.trackCounter == row.counter &&
-                    shown.v1.values.track == row.counter &&
-                    shown.v2.values[V2Field::Track] == std::to_string(row.counter))
-            << row.v2Track;
+        const int counter = page == 1 ? 4 : 12;
+        EXPECT_TRUE(shown.autoTrack && shown.trackCounter == counter &&
+                    shown.v1.values.track == counter &&
+                    shown.v2.values[V2Field::Track] == std::to_string(counter));
         SetAutoTrack(shown, false);
         EXPECT_TRUE(!shown.autoTrack && shown.v1.values.track == 0 &&
                     shown.v2.values[V2Field::Track] == "8/9");
