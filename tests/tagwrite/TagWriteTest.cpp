@@ -202,7 +202,7 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame4("TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
         {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon,
-            Frame3("COMM", "\x01eng"s + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
+            Frame3("COMM", "\x01"s + "eng" + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
         {1, t4, comment, kNihon, Frame4("TIT2", "\0t"s) + Frame4("COMM", "\0jpn\0"s + kNihon)},
         {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         // clang-format on
