@@ -50,13 +50,10 @@ Lines Split(std::string_view text) {  // "a|b|c"
     return out;
 }
 // A frame header and body in the version's size form.
-Bytes Frame3(std::string_view id, const Bytes& body, int flags = 0) {
-    return Bytes(id) + BigEndian32(std::uint32_t(body.size())) + char(flags >> 8) + char(flags) +
-           body;
-}
-Bytes Frame4(std::string_view id, const Bytes& body, int flags = 0) {
-    return Bytes(id) + SyncsafeBytes(std::uint32_t(body.size())) + char(flags >> 8) + char(flags) +
-           body;
+Bytes Frame(int major, std::string_view id, const Bytes& body, int flags = 0) {
+    const auto size = std::uint32_t(body.size());
+    return Bytes(id) + (major == 4 ? SyncsafeBytes(size) : BigEndian32(size)) + char(flags >> 8) +
+           char(flags) + body;
 }
 // flags as the header holds them; 0x80 unsynchronises the frames.
 Bytes OldTag(int major, std::vector<Id3v2Frame> frames, std::size_t padding = 0, int flags = 0,
@@ -133,24 +130,20 @@ Result Write(const std::string& path, std::size_t oldLength, std::uint16_t mask 
 // header is the old one's, unsynchronisation flag cleared), or nothing when refused.
 TEST(Id3v2BuildTest, RewriteCases) {
     const Bytes t3 = OneFrame(3, "TIT2", "\0t"s), t4 = OneFrame(4, "TIT2", "\0t"s),
-                tit3 = Frame3("TIT2", "\0t"s), tn3 = Frame3("TIT2", "\0n"s),
-                tn4 = Frame4("TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
+                tit3 = Frame(3, "TIT2", "\0t"s), tn3 = Frame(3, "TIT2", "\0n"s),
+                tn4 = Frame(4, "TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
                 big(70000, 'b'), v199(199, 'v'), newYear = "\0"s + "2024";
     const std::vector<Id3v2Frame> unsyncFrames = {RawFrame("PRIV", awk), TextFrame("TIT2", "t")};
-    Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p')),
-               syncsafe = RawFrame("APIC", Bytes(300, 'p'));
+    Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p'));
     running.sizeValue = 5000;
-    syncsafe.sizeForm = SizeForm::Syncsafe;  // found by the size rule
     const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running}),
-                walked = OldTag(3, {syncsafe, TextFrame("TIT2", "old")}),
                 sized = OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20),
                 ext3 = "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s,
                 ext4 = "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s;
-    Bytes newTag, revision1 = t3;  // our template: every frame, empty
+    Bytes newTag;  // our template: every frame, empty
     for (const char* id :
          {"TPE1", "TALB", "TYER", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"})
-        newTag += Frame3(id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
-    revision1[4] = 1;
+        newTag += Frame(3, id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
     const auto encoded = [](int encoding) { return OneFrame(4, "TIT2", char(encoding) + "x\0"s); };
     const std::uint16_t title = kFieldTitle, comment = kFieldComment, year = kFieldYear;
     const struct {
@@ -162,49 +155,47 @@ TEST(Id3v2BuildTest, RewriteCases) {
     } cases[] = {
         // clang-format off
         // Sizes in the version's own form (plain in 2.3 even past 64 KiB), the header's syncsafe.
-        {0, t3, title, big, Frame3("TIT2", '\0' + big)},
-        {0, sized, title, v199, Frame4("TIT2", "\x03" + v199) + Bytes(16174, '\0')},
-        {0, walked, title, "new", walked.substr(10, 310) + Frame3("TIT2", "\0new"s)},
+        {0, t3, title, big, Frame(3, "TIT2", '\0' + big)},
+        {0, sized, title, v199, Frame(4, "TIT2", "\x03" + v199) + Bytes(16174, '\0')},
         // New frames after the old ones, before the padding, in table order; an empty frame is
         // no padding; a frame running past the tag follows them.
-        {0, "", title, "abc", Frame3("TIT2", "\0abc"s) + newTag},
+        {0, "", title, "abc", Frame(3, "TIT2", "\0abc"s) + newTag},
         {0, OldTag(3, {RawFrame("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl, "n",
-            tn3 + Frame3("TPE1", "\0a"s) + Frame3("COMM", "\0jpn\0n"s) + Frame3("WXXX", "\0\0n"s) + Bytes(5, '\0')},
-        {0, runs, kFieldComposer, "C", tit3 + Frame3("TCOM", "\0C"s) + runs.substr(22)},
+            tn3 + Frame(3, "TPE1", "\0a"s) + Frame(3, "COMM", "\0jpn\0n"s) + Frame(3, "WXXX", "\0\0n"s) + Bytes(5, '\0')},
+        {0, runs, kFieldComposer, "C", tit3 + Frame(3, "TCOM", "\0C"s) + runs.substr(22)},
         // The first COMM only, its language and description kept; stepped over by its size.
         {0, OldTag(3, {RawFrame("COMM", "\0engde\0ol\0"s), RawFrame("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
-            title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
+            title | comment, "n", Frame(3, "COMM", "\0engde\0n"s) + Frame(3, "COMM", "\0deu\0x"s) + tn3},
         // Status flags kept, format flags dropped; data length and group byte read through.
         {0, OneFrame(4, "TIT2", "\0\0\0\x07"s + TextBody(1, Utf16Le("ab")), 0x4001), title, "n",
-            Frame4("TIT2", Utf16("n"), 0x4000)},
-        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new", Frame3("COMM", "\0engd\0new"s)},
+            Frame(4, "TIT2", Utf16("n"), 0x4000)},
+        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new", Frame(3, "COMM", "\0engd\0new"s)},
         // Unsynchronisation: 2.3 read through and written without; 2.4 kept in the frames.
-        {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame3("PRIV", awk) + tn3},
-        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame4("PRIV", Unsynchronise(awk), 2) + tn4},
+        {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame(3, "PRIV", awk) + tn3},
+        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame(4, "PRIV", Unsynchronise(awk), 2) + tn4},
         // Extended headers: CRC goes, 2.3 padding size made true, 2.4 update and restrictions stay.
         {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, ext3), title, "n",
             "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
         {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, ext4), title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
         // Nothing to write gives the old tag back; a field in no known encoding is refused.
-        {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
+        {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame(4, "COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
-        {1, t4, year, "2024", Frame4("TIT2", "\0t"s) + Frame4("TDRC", newYear)},
-        {1, t3, year, "2024", tit3 + Frame3("TYER", newYear)},
-        {1, revision1, year, "2024", tit3 + Frame3("TDRC", newYear)},
+        {1, t4, year, "2024", Frame(4, "TIT2", "\0t"s) + Frame(4, "TDRC", newYear)},
+        {1, t3, year, "2024", tit3 + Frame(3, "TYER", newYear)},
+        {1, "ID3\x03\x01"s + t3.substr(5), year, "2024", tit3 + Frame(3, "TDRC", newYear)},
         // The code page decides the encoding of a new text; a frame's own encoding stays, one no
         // version defines becomes UTF-16.
-        {0, t3, title, nihon, Frame3("TIT2", Utf16(nihon))},
-        {0, t4, title, nihon, Frame4("TIT2", "\x03" + nihon)},
-        {1, encoded(0), title, kNihon, Frame4("TIT2", '\0' + kNihon)},
-        {1, encoded(2), title, "ab", Frame4("TIT2", "\x02" + Utf16Be("ab", false))},
-        {1, encoded(7), title, "", Frame4("TIT2", Utf16(""))},
-        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame4("TCON", Utf16("(17)"))},
+        {0, t3, title, nihon, Frame(3, "TIT2", Utf16(nihon))},
+        {0, t4, title, nihon, Frame(4, "TIT2", "\x03" + nihon)},
+        {1, encoded(0), title, kNihon, Frame(4, "TIT2", '\0' + kNihon)},
+        {1, encoded(2), title, kNihon, Frame(4, "TIT2", "\x02" + Utf16Be(nihon, false))},
+        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame(4, "TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
         {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon,
-            Frame3("COMM", "\x01"s + "eng" + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
-        {1, t4, comment, kNihon, Frame4("TIT2", "\0t"s) + Frame4("COMM", "\0jpn\0"s + kNihon)},
-        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
+            Frame(3, "COMM", "\x01"s + "eng" + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
+        {1, t4, comment, kNihon, Frame(4, "TIT2", "\0t"s) + Frame(4, "COMM", "\0jpn\0"s + kNihon)},
+        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame(4, "WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         // clang-format on
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
@@ -216,38 +207,16 @@ TEST(Id3v2BuildTest, RewriteCases) {
                        : std::nullopt)
             << i;
     }
-    // Versions and headers not understood; unsync without the frame's flag.
-    Bytes unflagged = OldTag(4, unsyncFrames, 0, 0x80);
-    unflagged[19] = 0;
+    // Versions and headers not understood.
     for (const Bytes& old : {"ID3\x02\0\0\0\0\0\0"s, "ID3\x05\0\0\0\0\0\0"s, "XYZ\x03\0\0\0\0\0\0"s,
-                             "ID3\x03"s, unflagged, OldTag(3, {}, 0, 0, "\0\0\x10\0\0\0\0\0\0\0"s)})
+                             "ID3\x03"s, OldTag(3, {}, 0, 0, "\0\0\x10\0\0\0\0\0\0\0"s)})
         EXPECT_EQ(Build(old, title, "n"), std::nullopt) << old.size();
-}
-
-// A tag cut at any byte, or with any byte damaged, never makes the builder go out of bounds,
-// and what it builds states its length.
-TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
-    const std::vector<Id3v2Frame> frames = {
-        TextFrame("TIT2", "title"), RawFrame("COMM", "\0jpnd\0c"s),
-        RawFrame("APIC", Bytes(300, 'p')), RawFrame("WXXX", "\0\0u"s)};
-    for (const Bytes& tag : {OldTag(3, frames, 40), OldTag(4, frames, 40, 0x80)}) {
-        for (std::size_t at = 3; at < tag.size(); ++at) {
-            Bytes damaged = tag;
-            damaged[at] = '\xFF';
-            for (const Bytes& old : {tag.substr(0, at), damaged}) {
-                const Bytes built =
-                    Build(old, kId3v2AllFields, "v").value_or("ID3\x03\0\0\0\0\0\0"s);
-                EXPECT_EQ(built.substr(6, 4), SyncsafeBytes(std::uint32_t(built.size() - 10)));
-            }
-        }
-    }
 }
 
 // A new tag goes before the audio and ID3v1 tag; the same values again change no byte;
 // removal takes exactly the tag (and a 2.4 footer, which a rewrite makes match). The backup
-// holds the song as it was (a failed one is told, the write goes on); the song's mode and a
-// link to it stay.
-TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
+// holds the song as it was (a failed one is told, the write goes on).
+TEST(Id3v2WriteFileTest, WritesRemovesAndBacksUp) {
     TempDir dir;
     const std::string path = dir.Write("a.mp3", kAudio + kV1),
                       backup = dir.Write("backup.mp3", "older");
@@ -264,7 +233,7 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
     EXPECT_EQ(ReadAll(path), kAudio + kV1);
     dir.Write("a.mp3", "ID3\x04\0\0\0\0\0\0"s + kAudio);  // a bare header counts as no tag
     EXPECT_FALSE(Write(path, 0, kFieldTitle, "abc").failed);
-    EXPECT_EQ(ReadAll(path), "ID3\x04\0\0\0\0\0\x0E"s + Frame4("TIT2", "\x03"s + "abc") + kAudio);
+    EXPECT_EQ(ReadAll(path), "ID3\x04\0\0\0\0\0\x0E"s + Frame(4, "TIT2", "\x03"s + "abc") + kAudio);
     const Bytes old = SongTag("t", 4, 0x10);
     dir.Write("a.mp3", old + "3DI" + old.substr(3, 7) + kAudio);
     EXPECT_FALSE(Write(path, old.size(), kFieldTitle, "longer").failed);
@@ -274,13 +243,7 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
     dir.Write("a.mp3", SongTag("old"));
     EXPECT_EQ(Write(path, 105, kFieldAlbum, "New", 2, backup + "/x"),
               (Result{false, 0, {Failure("バックアップファイルの保存に失敗しました")}}));
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    std::filesystem::create_symlink(path, dir.File("link.mp3"));
-    EXPECT_EQ(Write(dir.File("link.mp3"), 119, kFieldTitle, "Newer", 1), (Result{false, 0, {}}));
-    EXPECT_EQ(ReadAll(path).substr(21, 5) + ReadAll(path).substr(54, 3), "NewerNew");
-    struct stat st {};
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.mp3")) &&
-                ::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+    EXPECT_EQ(ReadAll(path).substr(52, 3), "New");
 }
 
 // Each refusal, and a write failing at any byte (the file size limit stops it), leaves the
@@ -420,30 +383,26 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));  // never created
 }
 
-// Every field is rewritten or created, in both code pages, over old tags of both versions
-// whose text frames use each encoding; we and the peers read it, frames not edited stay. A
-// peer's tag, picture and all, survives our edit, one that outgrows its padding.
+// Every field is rewritten or created, in both code pages, over old tags of both versions; we
+// and the peers read it, frames not edited stay.
 TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
     const auto python = PeerPython();
     TempDir dir;
     const Lines keys = Split("TIT2|TPE1|TALB|YEAR|TCON|COMM|TRCK|TCOM|TOPE|TCOP|WXXX|TENC");
-    for (const int c :
-         {0, 3, 4, 41, 42, 43, 100, 103, 104, 131, 143}) {  // CP932, version, encoding
-        const int major = c % 100 / 10 ? c % 100 / 10 : c % 100,
-                  encoding = c % 100 / 10 ? c % 10 : 0;
+    for (const int c : {0, 3, 4, 100, 103, 104}) {  // CP932, version (0: no old tag)
+        const int major = c % 100;
         const CodePage cp(c >= 100 ? CodePage::Kind::Cp932 : CodePage::Kind::Utf8);
         ScopedCodePage scoped(cp);
         const std::string joined = cp.FromUtf8(
             c >= 100 ? "日本語ソ|表示|アルバム|2001|(3)|コメント|7|作曲|原|著作|http://x.jp/|符"
                      : "日本語ソ|表示 🎵|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
         const Lines values = Split(joined);
-        const Bytes text[] = {"old", Utf16Le("old"), Utf16Be("old", false), "old"};
         std::vector<Id3v2Frame> frames = {TextFrame("TCON", "(1)"), RawFrame("COMM", "\0jpn\0old"s),
                                           RawFrame("WXXX", "\0\0http://old/"s),
                                           RawFrame("APIC", Bytes(3000, 'Z'))};
         for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
                                "TOPE", "TCOP", "TENC"})
-            frames.push_back(TextFrame(id, text[encoding], std::uint8_t(encoding)));
+            frames.push_back(TextFrame(id, "old"));
         const Bytes old = major ? OldTag(major, frames, 200) : "";
         const std::string path = dir.Write("peer.mp3", old + FramesFile(72));
         ASSERT_EQ(Write(path, old.size(), kId3v2AllFields, joined, 1), (Result{false, 0, {}})) << c;
@@ -459,23 +418,12 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
         std::string json = "{\"codec\": \""s + (c >= 100 ? "cp932" : "utf-8") +
                            "\", \"version\": " + std::to_string(major ? major : 3) +
                            ", \"genreName\": \"" + (c >= 100 ? "Dance" : "Rock") +
-                           (c == 100 || c == 103 || c == 104 ? "\", \"encoding\": 0" : "\"") +
-                           ", \"fields\": {";
+                           (c >= 100 ? "\", \"encoding\": 0" : "\"") + ", \"fields\": {";
         for (std::size_t i = 0; i < 12; ++i)
             json += (i ? ", " : "") + JsonString(keys[i]) + ": " + JsonString(cp.ToUtf8(values[i]));
         const PeerRun run =
             RunPeerScript(*python, {"check", path, dir.Write("peer.json", json + "}}")});
         EXPECT_EQ(run.status, 0) << run.out;
-    }
-    if (!python) return;  // the peers' part needs mutagen
-    ScopedCodePage utf8{kUtf8};
-    for (int version : {3, 4}) {
-        const std::string path = dir.Write("pic.mp3", FramesFile(72));
-        const PeerRun made = RunPeerScript(*python, {"make", path, std::to_string(version)});
-        SongInfo info;
-        ScanMpegFile(path, info);
-        EXPECT_FALSE(Write(path, info.id3v2Size + 10, kFieldTitle, Bytes(3000, 'e'), 1).failed);
-        EXPECT_EQ(RunPeerScript(*python, {"picture", path}).out, made.out);
     }
 }
 
@@ -522,9 +470,7 @@ TEST(GenreListTest, ShippedFileAndCodes) {
     const Lines sorted = SplitListLines(shipped);
     std::string reversed;
     for (auto line = sorted.rbegin(); line != sorted.rend(); ++line) reversed += *line + "\r\n";
-    const GenreList list = GenreList::Load(dir.Write("genre.txt", reversed + "Extra\nMore\n"), 0),
-                    kuuran = GenreList::FromBytes(shipped, 1),
-                    few = GenreList::FromBytes("\nB\nA\n", 0);
+    const GenreList list = GenreList::Load(dir.Write("genre.txt", reversed + "Extra\nMore\n"), 0);
     const auto code = [&](const char* name) {
         return list.CodeAt(int(std::ranges::find(sorted, name) - sorted.begin()));
     };
@@ -532,13 +478,8 @@ TEST(GenreListTest, ShippedFileAndCodes) {
     EXPECT_EQ((std::vector{code(""), code("R&B"), code("ロック"), code("童謡"), list.CodeAt(-1),
                            list.CodeAt(int(kGenreCount))}),
               (std::vector<std::uint8_t>{247, 14, 17, 253, 247, 247}));  // no selection: line 0
-    EXPECT_EQ((std::vector{list.FirstLineWithCode(17), list.FirstLineWithCode(80),
-                           kuuran.FirstLineWithCode(255), kuuran.FirstLineWithCode(247),
-                           few.FirstLineWithCode(146), few.FirstLineWithCode(14)}),
-              (std::vector<std::optional<int>>{83, {}, 0, {}, 1, {}}));
-    const GenreList missing = GenreList::Load(dir.File("none"), 0);
-    EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing() &&
-                few.names() == Lines({"", "A", "B"}));
+    EXPECT_TRUE(list.FirstLineWithCode(17) == 83 && !list.genreListMissing() &&
+                GenreList::Load(dir.File("none"), 0).genreListMissing());
 }
 
 // Entries sorted, a case-blind duplicate refused, the file rewritten whole; a list too large to
@@ -602,23 +543,6 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
     EXPECT_TRUE(editor.v2.values ==
                     (Id3v2Values{{"T", "A", "", "2001", "", "Old", "", "Comp"}, 9}) &&
                 editor.v2.hasBox && editor.currentPage == 2);
-    // Automatic tracks: checked, the shown page's track starts the counter; unchecked, what the
-    // file held.
-    for (const int page : {1, 2}) {
-        TagEditor shown(EditorMode::List, "/m/song.mp3");
-        shown.currentPage = std::uint8_t(page);
-        shown.v1.values.track = 4;
-        shown.v2.values[V2Field::Track] = "12/15";
-        shown.v2.record.oldValue[FieldIndex(V2Field::Track)] = "8/9";
-        SetAutoTrack(shown, true);
-        const int counter = page == 1 ? 4 : 12;
-        EXPECT_TRUE(shown.autoTrack && shown.trackCounter == counter &&
-                    shown.v1.values.track == counter &&
-                    shown.v2.values[V2Field::Track] == std::to_string(counter));
-        SetAutoTrack(shown, false);
-        EXPECT_TRUE(!shown.autoTrack && shown.v1.values.track == 0 &&
-                    shown.v2.values[V2Field::Track] == "8/9");
-    }
 }
 
 // Each token once; the hyphen is the width character (width 0); at the end only the four
@@ -663,7 +587,7 @@ TEST(RenameSongTest, ForbiddenCharactersAndRename) {
               RenameOutcome::Renamed);
     EXPECT_EQ(song + ReadAll(renamed) + table.songPaths()[1], renamed + "bytes" + renamed);
     EXPECT_EQ(table.entries(), (Lines{"first", "102：05  新しい.mp3", "last"}));
-    EXPECT_TRUE(SongListEntry(65, "a") == "  1：05  a" && prompts.messages.empty());
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 }  // namespace
