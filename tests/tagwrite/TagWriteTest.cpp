@@ -132,31 +132,24 @@ TEST(Id3v2BuildTest, RewriteCases) {
     const Bytes t3 = OneFrame(3, "TIT2", "\0t"s), t4 = OneFrame(4, "TIT2", "\0t"s),
                 tit3 = Frame(3, "TIT2", "\0t"s), tn3 = Frame(3, "TIT2", "\0n"s),
                 tn4 = Frame(4, "TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
-                big(70000, 'b'), v199(199, 'v'), newYear = "\0"s + "2024";
+                newYear = "\0"s + "2024";
     const std::vector<Id3v2Frame> unsyncFrames = {RawFrame("PRIV", awk), TextFrame("TIT2", "t")};
     Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p'));
     running.sizeValue = 5000;
-    const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running}),
-                sized = OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20),
-                ext3 = "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s,
-                ext4 = "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s;
+    const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running});
     Bytes newTag;  // our template: every frame, empty
     for (const char* id :
          {"TPE1", "TALB", "TYER", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"})
         newTag += Frame(3, id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
     const auto encoded = [](int encoding) { return OneFrame(4, "TIT2", char(encoding) + "x\0"s); };
     const std::uint16_t title = kFieldTitle, comment = kFieldComment, year = kFieldYear;
-    const struct {
-        bool sjis;
-        Bytes old;
-        std::uint16_t mask;
-        Bytes value;
-        std::optional<Bytes> want;
-    } cases[] = {
+    // Code page Shift-JIS, old tag, fields, value, new frames and padding.
+    const std::tuple<bool, Bytes, std::uint16_t, Bytes, std::optional<Bytes>> cases[] = {
         // clang-format off
         // Sizes in the version's own form (plain in 2.3 even past 64 KiB), the header's syncsafe.
-        {0, t3, title, big, Frame(3, "TIT2", '\0' + big)},
-        {0, sized, title, v199, Frame(4, "TIT2", "\x03" + v199) + Bytes(16174, '\0')},
+        {0, t3, title, Bytes(70000, 'b'), Frame(3, "TIT2", '\0' + Bytes(70000, 'b'))},
+        {0, OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20), title, Bytes(199, 'v'),
+            Frame(4, "TIT2", "\x03" + Bytes(199, 'v')) + Bytes(16174, '\0')},
         // New frames after the old ones, before the padding, in table order; an empty frame is
         // no padding; a frame running past the tag follows them.
         {0, "", title, "abc", Frame(3, "TIT2", "\0abc"s) + newTag},
@@ -174,9 +167,10 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame(3, "PRIV", awk) + tn3},
         {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame(4, "PRIV", Unsynchronise(awk), 2) + tn4},
         // Extended headers: CRC goes, 2.3 padding size made true, 2.4 update and restrictions stay.
-        {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, ext3), title, "n",
+        {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s), title, "n",
             "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
-        {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, ext4), title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
+        {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s), title, "n",
+            "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
         // Nothing to write gives the old tag back; a field in no known encoding is refused.
         {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame(4, "COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
@@ -198,14 +192,11 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame(4, "WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         // clang-format on
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Bytes& old = cases[i].old;
+    for (const auto& [sjis, old, mask, value, body] : cases) {
         const Bytes head = old.empty() ? "ID3\x03\0\0"s : old.substr(0, 5) + char(old[5] & 0x7F);
-        const auto& body = cases[i].want;
-        EXPECT_EQ(Build(old, cases[i].mask, cases[i].value, cases[i].sjis),
+        EXPECT_EQ(Build(old, mask, value, sjis),
                   body ? std::optional(head + SyncsafeBytes(std::uint32_t(body->size())) + *body)
-                       : std::nullopt)
-            << i;
+                       : std::nullopt);
     }
     // Versions and headers not understood.
     for (const Bytes& old : {"ID3\x02\0\0\0\0\0\0"s, "ID3\x05\0\0\0\0\0\0"s, "XYZ\x03\0\0\0\0\0\0"s,
@@ -508,11 +499,10 @@ TEST(ArtistListTest, AddAndFilesNeverLost) {
 // fields stay; the track from its first three bytes (the counter with automatic tracks).
 TEST(TagConversionTest, CopiesBetweenThePages) {
     const std::string a = "\xE3\x81\x82", t29(29, 't'), c27(27, 'c'), c35(35, 'c');  // あ: 3 bytes
-    const struct {
-        bool sjis;
-        std::string title, comment, year, track;
-        Id3v1Values want;
-    } cases[] = {
+    // Code page Shift-JIS, title, comment, year, track, the ID3v1 values.
+    using Row = std::tuple<bool, std::string, std::string, std::string, std::string, Id3v1Values>;
+    const Row cases[] = {
+        // clang-format off
         {0, t29 + "tt", c35, "19990", "7/12", {t29 + "t", "Band", "A", "1999", c27 + "c", 7, 5}},
         {0, t29 + a, c27 + a, "19" + a, "7", {t29, "Band", "A", "19", c27, 7, 5}},
         {1, t29 + kNihon, c27 + kNihon, "199" + kNihon, "7", {t29, "Band", "A", "199", c27, 7, 5}},
@@ -520,18 +510,19 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
         {0, "t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
         {0, "t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
         {0, "t", "", "", "", {"t", "Band", "A", "", "", 2, 5}},  // automatic: counter 258
+        // clang-format on
     };
-    for (const auto& row : cases) {
+    for (const auto& [sjis, title, comment, year, track, want] : cases) {
         TagEditor editor(EditorMode::List, "/m/song.mp3");
-        editor.v2.values = {{row.title, "Band", "A", row.year, "", row.comment, row.track}, 5};
+        editor.v2.values = {{title, "Band", "A", year, "", comment, track}, 5};
         editor.v1.values.artist = "Old";
-        editor.v1.holds.artist = row.want.artist == "Old";
-        editor.autoTrack = row.track.empty();
+        editor.v1.holds.artist = want.artist == "Old";
+        editor.autoTrack = track.empty();
         editor.trackCounter = 258;
         editor.currentPage = 2;
-        CopyId3v2ToId3v1(editor, row.sjis ? kCp932 : kUtf8);
-        EXPECT_TRUE(editor.v1.values == row.want && editor.v1.hasBox && editor.currentPage == 1)
-            << row.track;
+        CopyId3v2ToId3v1(editor, sjis ? kCp932 : kUtf8);
+        EXPECT_TRUE(editor.v1.values == want && editor.v1.hasBox && editor.currentPage == 1)
+            << track;
     }
     // ID3v1 to ID3v2: whole values; held fields and frames not taken over (locked) stay.
     TagEditor editor(EditorMode::List, "/m/song.mp3");
