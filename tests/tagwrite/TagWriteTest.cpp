@@ -14,7 +14,6 @@
 #include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
 #include "support/Messages.h"
-#include "support/Mp3Builder.h"
 #include "support/PeerScript.h"
 #include "support/TempDir.h"
 #include "tagwrite/ArtistList.h"
@@ -176,7 +175,6 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
         {1, t4, year, "2024", Frame(4, "TIT2", "\0t"s) + Frame(4, "TDRC", newYear)},
-        {1, t3, year, "2024", tit3 + Frame(3, "TYER", newYear)},
         {1, "ID3\x03\x01"s + t3.substr(5), year, "2024", tit3 + Frame(3, "TDRC", newYear)},
         // The code page decides the encoding of a new text; a frame's own encoding stays, one no
         // version defines becomes UTF-16.
@@ -188,7 +186,6 @@ TEST(Id3v2BuildTest, RewriteCases) {
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
         {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon,
             Frame(3, "COMM", "\x01"s + "eng" + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
-        {1, t4, comment, kNihon, Frame(4, "TIT2", "\0t"s) + Frame(4, "COMM", "\0jpn\0"s + kNihon)},
         {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame(4, "WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         // clang-format on
     };
@@ -262,7 +259,6 @@ TEST(Id3v2CrashTest, RefusedOrCutShortTheSongStaysAsItWas) {
         EXPECT_EQ(InChild(write, limits[i < 8 ? 0 : i - 7]), 0) << i;
         EXPECT_TRUE(ReadAll(path) == files[i] + kAudio && FilesIn(dir) == 1) << i;
     }
-    EXPECT_EQ(Write(dir.File("missing.mp3"), 0), (Result{true, kFieldTitle, {Failure(kCannot)}}));
 }
 
 // Where no temporary file can be made the song is rewritten in place; a failure part-way leaves
@@ -276,14 +272,14 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     }
     EXPECT_FALSE(Write(path, 105, kFieldComposer, composer).failed);  // past the padding
-    const std::vector<Id3v2Frame> frames = {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"),
-                                            TextFrame("TCOM", composer)};
-    EXPECT_EQ(ReadAll(path), OldTag(3, frames, 64) + rest);
-    const Message recovered =
-        Failure("ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました");
+    const Bytes written = OldTag(
+        3, {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"), TextFrame("TCOM", composer)},
+        64);
+    EXPECT_EQ(ReadAll(path), written + rest);
     const auto write = [&] {
-        return Write(path, 216, kFieldComposer, composer + composer) ==
-               Result{true, kFieldComposer, {recovered}};
+        return Write(path, 216, kFieldComposer, composer + composer).messages ==
+               Messages{Failure(
+                   "ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました")};
     };
     EXPECT_EQ(InChild(write, 216 + rest.size()), 0);
     EXPECT_EQ(ReadAll(path), rest);
@@ -304,7 +300,6 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     };
     std::mt19937 random(12345);
     std::uniform_real_distribution<double> filled(-0.25, 1.0);  // below 0: no file looked for
-    int sawOld = 0, sawNew = 0, midWrite = 0;
     for (int i = 0; i < 48; ++i) {
         const std::string old = ReadAll(path);
         const ino_t oldInode = inode();
@@ -316,10 +311,8 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         const auto reached = [&] {  // by the temporary file a write is filling
             std::error_code error;
             std::uintmax_t size = 0;
-            for (const auto& entry : std::filesystem::directory_iterator(dir.path(), error)) {
-                if (entry.path().filename().string().starts_with(".sorrelbox-"))
-                    size = std::filesystem::file_size(entry.path(), error);
-            }
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path(), error))
+                if (entry.path() != path) size = std::filesystem::file_size(entry.path(), error);
             return (i % 2 == 0 || inode() != oldInode) &&
                    (part < 0 || double(size) >= part * double(fileA.size()));
         };
@@ -332,11 +325,9 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         ASSERT_EQ(Reap(writer), -SIGKILL);
         const std::string now = ReadAll(path);
         ASSERT_TRUE(now == fileA || now == fileB) << i << ": " << now.size() << " bytes";
-        (now == old ? sawOld : sawNew)++;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            midWrite += entry.path() != path && std::filesystem::remove(entry.path());
+            if (entry.path() != path) std::filesystem::remove(entry.path());
     }
-    EXPECT_TRUE(sawOld > 0 && sawNew > 0 && midWrite > 0);
 }
 
 // Overwrite, append (even behind a file too short for a tag), removal of exactly the tag; a
@@ -357,14 +348,12 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     const Bytes after[] = {kAudio + v1, kAudio + v1, "TAGxyz" + v1, kAudio, kAudio, "", kAudio};
     const bool removes[] = {0, 0, 0, 1, 1, 0, 0}, quiet[] = {0, 1, 1, 0, 1, 1, 1};
     const int message[] = {0, -1, -1, 2, 3, 1, 1};
+    const Id3v1WriteResult results[] = {Written, Written, Written, Removed, Failed, Failed, Failed};
     for (int i = 0; i < 7; ++i) {
         const std::string path = i != 5 ? dir.Write("s", before[i]) : dir.File(before[i]);
         const auto write = [&] {
             ScriptedPrompts prompts;
-            const auto result = WriteId3v1Tag(path, image, removes[i], quiet[i], prompts);
-            return result == (i < 3    ? Written
-                              : i == 3 ? Removed
-                                       : Failed) &&
+            return WriteId3v1Tag(path, image, removes[i], quiet[i], prompts) == results[i] &&
                    prompts.messages ==
                        (message[i] < 0 ? Messages{} : Messages{messages[message[i]]});
         };
@@ -406,10 +395,10 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
         EXPECT_EQ(ReadAll(path).find(Bytes(3000, 'Z')) != Bytes::npos, major != 0) << c;
         if (!python) continue;
         // Shift-JIS stays under encoding 0, as Japanese players expect.
-        std::string json = "{\"codec\": \""s + (c >= 100 ? "cp932" : "utf-8") +
-                           "\", \"version\": " + std::to_string(major ? major : 3) +
-                           ", \"genreName\": \"" + (c >= 100 ? "Dance" : "Rock") +
-                           (c >= 100 ? "\", \"encoding\": 0" : "\"") + ", \"fields\": {";
+        std::string json = "{\"version\": " + std::to_string(major ? major : 3) +
+                           (c >= 100 ? R"(, "codec": "cp932", "genreName": "Dance", "encoding": 0)"
+                                     : R"(, "codec": "utf-8", "genreName": "Rock")") +
+                           ", \"fields\": {";
         for (std::size_t i = 0; i < 12; ++i)
             json += (i ? ", " : "") + JsonString(keys[i]) + ": " + JsonString(cp.ToUtf8(values[i]));
         const PeerRun run =
@@ -437,35 +426,33 @@ TEST(ListOrderTest, FixedOrderAndEquality) {
     }
     // Past the basic plane by code point, whatever the surrogates.
     EXPECT_TRUE(ListOrderLess("￥", "𝟿", kUtf8) && !ListOrderLess("𝟿", "￥", kUtf8));
-    // Equal apart from case and width; two invalid byte strings are still different.
-    const Lines equal = Split("The Band|the BAND|ＡＢＣ|ａｂｃ|カ|ガ|Band|Bands|\xFF|\xFE");
-    for (std::size_t i = 0; i < equal.size(); i += 2)
-        EXPECT_EQ(ListTextEqualIgnoringCase(equal[i], equal[i + 1], kUtf8), i < 4) << equal[i];
+    // Equal apart from case and width (the artist list's duplicates); two invalid byte strings
+    // are still different.
+    EXPECT_TRUE(ListTextEqualIgnoringCase("ＢＡＮＤ", "band", kUtf8) &&
+                !ListTextEqualIgnoringCase("カ", "ガ", kUtf8) &&
+                !ListTextEqualIgnoringCase("\xFF", "\xFE", kUtf8));
     EXPECT_EQ(SplitListLines("a\r\nb\r\n\r\nc\rd\n\ne"), (Lines{"a", "b", "", "c\rd", "", "e"}));
-    EXPECT_EQ(SplitListLines(""), Lines{});
 }
 
 // The shipped genre.txt is in the boxes' order in both code pages, whatever the locale; codes
 // follow box positions whatever the file's order, and lines past the table are left out.
 TEST(GenreListTest, ShippedFileAndCodes) {
     const std::string shipped = ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt");
-    std::setlocale(LC_ALL, "ja_JP.UTF-8");  // may fail; the order must not care either way
-    for (const CodePage& cp : {kUtf8, kCp932}) {
-        ScopedCodePage scoped(cp);
-        const Lines lines = SplitListLines(cp.FromUtf8(shipped));
-        EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(shipped), 0).names(), lines);  // kept as it is
-    }
-    std::setlocale(LC_ALL, "C");
-    ScopedCodePage utf8(kUtf8);
-    TempDir dir;
     const Lines sorted = SplitListLines(shipped);
     std::string reversed;
     for (auto line = sorted.rbegin(); line != sorted.rend(); ++line) reversed += *line + "\r\n";
-    const GenreList list = GenreList::Load(dir.Write("genre.txt", reversed + "Extra\nMore\n"), 0);
+    std::setlocale(LC_ALL, "ja_JP.UTF-8");  // may fail; the order must not care either way
+    for (const CodePage& cp : {kUtf8, kCp932}) {
+        ScopedCodePage scoped(cp);
+        EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(reversed + "Extra\nMore\n"), 0).names(),
+                  SplitListLines(cp.FromUtf8(shipped)));
+    }
+    std::setlocale(LC_ALL, "C");
+    TempDir dir;
+    const GenreList list = GenreList::Load(dir.Write("genre.txt", shipped), 0);
     const auto code = [&](const char* name) {
         return list.CodeAt(int(std::ranges::find(sorted, name) - sorted.begin()));
     };
-    EXPECT_EQ(list.names(), sorted);
     EXPECT_EQ((std::vector{code(""), code("R&B"), code("ロック"), code("童謡"), list.CodeAt(-1),
                            list.CodeAt(int(kGenreCount))}),
               (std::vector<std::uint8_t>{247, 14, 17, 253, 247, 247}));  // no selection: line 0
@@ -496,7 +483,7 @@ TEST(ArtistListTest, AddAndFilesNeverLost) {
 }
 
 // ID3v2 to ID3v1: cut to the widths, never splitting a character in either code page; held
-// fields stay; the track from its first three bytes (the counter with automatic tracks).
+// fields stay; the track from its first three bytes.
 TEST(TagConversionTest, CopiesBetweenThePages) {
     const std::string a = "\xE3\x81\x82", t29(29, 't'), c27(27, 'c'), c35(35, 'c');  // あ: 3 bytes
     // Code page Shift-JIS, title, comment, year, track, the ID3v1 values.
@@ -509,7 +496,6 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
         {0, "t", c35, "1999", "300", {"t", "Old", "A", "1999", c27 + "c", 44, 5}},  // artist held
         {0, "t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
         {0, "t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
-        {0, "t", "", "", "", {"t", "Band", "A", "", "", 2, 5}},  // automatic: counter 258
         // clang-format on
     };
     for (const auto& [sjis, title, comment, year, track, want] : cases) {
@@ -517,8 +503,6 @@ TEST(TagConversionTest, CopiesBetweenThePages) {
         editor.v2.values = {{title, "Band", "A", year, "", comment, track}, 5};
         editor.v1.values.artist = "Old";
         editor.v1.holds.artist = want.artist == "Old";
-        editor.autoTrack = track.empty();
-        editor.trackCounter = 258;
         editor.currentPage = 2;
         CopyId3v2ToId3v1(editor, sjis ? kCp932 : kUtf8);
         EXPECT_TRUE(editor.v1.values == want && editor.v1.hasBox && editor.currentPage == 1)
@@ -561,10 +545,8 @@ TEST(FileNameTemplateTest, Expansion) {
 // Forbidden characters count only as whole characters; a rename updates the song's path and its
 // list entry (with the list's total time).
 TEST(RenameSongTest, ForbiddenCharactersAndRename) {
-    for (const char c : "\\/:*?\"<>|"s)
-        EXPECT_EQ(FindForbiddenNameChar("ab"s + c, kCp932), 2u) << c;
     // 0x95 0x5C and 0x83 0x7C are single Shift-JIS characters, not a backslash or a bar.
-    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C", kCp932), std::string::npos);
+    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C?", kCp932), 4u);
     EXPECT_EQ(FindForbiddenNameChar("\x95\x5C", kUtf8), 1u);
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
