@@ -285,7 +285,7 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
 }
 
 // The kill points are moments the writer shows, not times: before or after the song's
-// replacement, with the next temporary file not looked for or filled to a random part.
+// replacement, with the next temporary file not looked for or filled to a varying part.
 TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     TempDir dir;
     const Bytes audio = CbrFile(3 << 20), fileA = SongTag("AAAA") + audio,
