@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "support/Mp3Builder.h"
 
 namespace sorrelbox::test {

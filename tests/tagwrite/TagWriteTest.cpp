@@ -8,13 +8,11 @@
 
 #include <algorithm>
 #include <clocale>
-#include <random>
 #include <ranges>
 
 #include "analysis/Id3Reader.h"
 #include "analysis/MpegScan.h"
 #include "support/Messages.h"
-#include "support/Mp3Builder.h"
 #include "support/PeerScript.h"
 #include "support/TempDir.h"
 #include "tagwrite/ArtistList.h"
@@ -41,7 +39,6 @@ using Lines = std::vector<std::string>;
 const Bytes kNihon = "\x93\xFA\x96\x7B";  // 日本 in CP932
 const Bytes kAudio = CbrFile(5000), kV1 = BandV1Tag("v1");
 const CodePage kUtf8(CodePage::Kind::Utf8), kCp932(CodePage::Kind::Cp932);
-const std::string kCannot = "ID3v2タグを編集できませんでした";
 const auto Utf16 = [](std::string_view text) { return "\x01" + Utf16Le(text); };
 
 Lines Split(std::string_view text) {  // "a|b|c"
@@ -50,13 +47,10 @@ Lines Split(std::string_view text) {  // "a|b|c"
     return out;
 }
 // A frame header and body in the version's size form.
-Bytes Frame3(std::string_view id, const Bytes& body, int flags = 0) {
-    return Bytes(id) + BigEndian32(std::uint32_t(body.size())) + char(flags >> 8) + char(flags) +
-           body;
-}
-Bytes Frame4(std::string_view id, const Bytes& body, int flags = 0) {
-    return Bytes(id) + SyncsafeBytes(std::uint32_t(body.size())) + char(flags >> 8) + char(flags) +
-           body;
+Bytes Frame(int major, std::string_view id, const Bytes& body, int flags = 0) {
+    const auto size = std::uint32_t(body.size());
+    return Bytes(id) + (major == 4 ? SyncsafeBytes(size) : BigEndian32(size)) + char(flags >> 8) +
+           char(flags) + body;
 }
 // flags as the header holds them; 0x80 unsynchronises the frames.
 Bytes OldTag(int major, std::vector<Id3v2Frame> frames, std::size_t padding = 0, int flags = 0,
@@ -125,139 +119,90 @@ Result Write(const std::string& path, std::size_t oldLength, std::uint16_t mask 
     const Lines values = Split(value);
     for (std::size_t i = 0; i < 12; ++i) edit.values[i] = values[std::min(i, values.size() - 1)];
     const WriterEnv env{std::uint8_t(!backup.empty()), std::uint8_t(kanryoumes), backup, prompts};
-    const bool failed = WriteId3v2Tag(edit, mask, env);
-    return {failed, mask, prompts.messages};
+    return {WriteId3v2Tag(edit, mask, env), mask, prompts.messages};  // mask as the write left it
 }
 
 // Each row: the old tag, the fields set to the value, the new tag's frames and padding (its
 // header is the old one's, unsynchronisation flag cleared), or nothing when refused.
 TEST(Id3v2BuildTest, RewriteCases) {
     const Bytes t3 = OneFrame(3, "TIT2", "\0t"s), t4 = OneFrame(4, "TIT2", "\0t"s),
-                tit3 = Frame3("TIT2", "\0t"s), tn3 = Frame3("TIT2", "\0n"s),
-                tn4 = Frame4("TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
-                big(70000, 'b'), v199(199, 'v'), newYear = "\0"s + "2024";
+                tit3 = Frame(3, "TIT2", "\0t"s), tn3 = Frame(3, "TIT2", "\0n"s),
+                tn4 = Frame(4, "TIT2", "\x03n"s), awk = "\xFF\xE0\xFF\x00"s, nihon = "日本",
+                newYear = "\0"s + "2024";
     const std::vector<Id3v2Frame> unsyncFrames = {RawFrame("PRIV", awk), TextFrame("TIT2", "t")};
-    Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p')),
-               syncsafe = RawFrame("APIC", Bytes(300, 'p'));
+    Id3v2Frame running = RawFrame("PRIV", Bytes(30, 'p'));
     running.sizeValue = 5000;
-    syncsafe.sizeForm = SizeForm::Syncsafe;  // found by the size rule
-    const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running}),
-                walked = OldTag(3, {syncsafe, TextFrame("TIT2", "old")}),
-                sized = OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20),
-                ext3 = "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s,
-                ext4 = "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s;
-    Bytes newTag, revision1 = t3;  // our template: every frame, empty
+    const Bytes runs = OldTag(3, {TextFrame("TIT2", "t"), running});
+    Bytes newTag;  // our template: every frame, empty
     for (const char* id :
          {"TPE1", "TALB", "TYER", "TCON", "COMM", "TRCK", "TCOM", "TOPE", "TCOP", "WXXX", "TENC"})
-        newTag += Frame3(id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
-    revision1[4] = 1;
+        newTag += Frame(3, id, id == "COMM"s ? "\0jpn\0"s : id == "WXXX"s ? "\0\0"s : "\0"s);
     const auto encoded = [](int encoding) { return OneFrame(4, "TIT2", char(encoding) + "x\0"s); };
-    const auto comm = [](Bytes language, std::string_view description, std::string_view text) {
-        return Frame3("COMM", "\x01"s + language + Utf16Le(description) + "\0\0"s + Utf16Le(text));
-    };
     const std::uint16_t title = kFieldTitle, comment = kFieldComment, year = kFieldYear;
-    const struct {
-        bool sjis;
-        Bytes old;
-        std::uint16_t mask;
-        Bytes value;
-        std::optional<Bytes> want;
-    } cases[] = {
+    // Code page Shift-JIS, old tag, fields, value, new frames and padding.
+    const std::tuple<bool, Bytes, std::uint16_t, Bytes, std::optional<Bytes>> cases[] = {
         // clang-format off
         // Sizes in the version's own form (plain in 2.3 even past 64 KiB), the header's syncsafe.
-        {0, t3, title, big, Frame3("TIT2", '\0' + big)},
-        {0, sized, title, v199, Frame4("TIT2", "\x03" + v199) + Bytes(16174, '\0')},
-        {0, walked, title, "new", walked.substr(10, 310) + Frame3("TIT2", "\0new"s)},
+        {0, t3, title, Bytes(70000, 'b'), Frame(3, "TIT2", '\0' + Bytes(70000, 'b'))},
+        {0, OldTag(4, {TextFrame("TIT2", "x")}, 16384 - 10 - 200, 0x20), title, Bytes(199, 'v'),
+            Frame(4, "TIT2", "\x03" + Bytes(199, 'v')) + Bytes(16174, '\0')},
         // New frames after the old ones, before the padding, in table order; an empty frame is
         // no padding; a frame running past the tag follows them.
-        {0, "", title, "abc", Frame3("TIT2", "\0abc"s) + newTag},
+        {0, "", title, "abc", Frame(3, "TIT2", "\0abc"s) + newTag},
         {0, OldTag(3, {RawFrame("TIT2", ""), TextFrame("TPE1", "a")}, 5), title | comment | kFieldUrl, "n",
-            tn3 + Frame3("TPE1", "\0a"s) + Frame3("COMM", "\0jpn\0n"s) + Frame3("WXXX", "\0\0n"s) + Bytes(5, '\0')},
-        {0, runs, kFieldComposer, "C", tit3 + Frame3("TCOM", "\0C"s) + runs.substr(22)},
+            tn3 + Frame(3, "TPE1", "\0a"s) + Frame(3, "COMM", "\0jpn\0n"s) + Frame(3, "WXXX", "\0\0n"s) + Bytes(5, '\0')},
+        {0, runs, kFieldComposer, "C", tit3 + Frame(3, "TCOM", "\0C"s) + runs.substr(22)},
         // The first COMM only, its language and description kept; stepped over by its size.
         {0, OldTag(3, {RawFrame("COMM", "\0engde\0ol\0"s), RawFrame("COMM", "\0deu\0x"s), TextFrame("TIT2", "t")}),
-            title | comment, "n", Frame3("COMM", "\0engde\0n"s) + Frame3("COMM", "\0deu\0x"s) + tn3},
-        {0, OneFrame(3, "COMM", "\0eng"s), comment, "c", Frame3("COMM", "\0eng\0c"s)},
+            title | comment, "n", Frame(3, "COMM", "\0engde\0n"s) + Frame(3, "COMM", "\0deu\0x"s) + tn3},
         // Status flags kept, format flags dropped; data length and group byte read through.
         {0, OneFrame(4, "TIT2", "\0\0\0\x07"s + TextBody(1, Utf16Le("ab")), 0x4001), title, "n",
-            Frame4("TIT2", Utf16("n"), 0x4000)},
-        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new", Frame3("COMM", "\0engd\0new"s)},
+            Frame(4, "TIT2", Utf16("n"), 0x4000)},
+        {0, OneFrame(3, "COMM", "\x42\0engd\0o"s, 0x20), comment, "new", Frame(3, "COMM", "\0engd\0new"s)},
         // Unsynchronisation: 2.3 read through and written without; 2.4 kept in the frames.
-        {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame3("PRIV", awk) + tn3},
-        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame4("PRIV", Unsynchronise(awk), 2) + tn4},
+        {0, OldTag(3, unsyncFrames, 0, 0x80), title, "n", Frame(3, "PRIV", awk) + tn3},
+        {0, OldTag(4, unsyncFrames, 0, 0x80), title, "n", Frame(4, "PRIV", Unsynchronise(awk), 2) + tn4},
         // Extended headers: CRC goes, 2.3 padding size made true, 2.4 update and restrictions stay.
-        {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, ext3), title, "n",
+        {0, OldTag(3, {TextFrame("TIT2", "t")}, 200, 0, "\0\0\0\x0A\x80\0\0\0\0\x05\x12\x34\x56\x78"s), title, "n",
             "\0\0\0\x06\0\0\0\0\0\xC8"s + tn3 + Bytes(200, '\0')},
-        {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, ext4), title, "n", "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
+        {0, OldTag(4, {TextFrame("TIT2", "t")}, 0, 0, "\0\0\0\x0F\x01\x70\0\x05\x01\x02\x03\x04\x05\x01\x42"s), title, "n",
+            "\0\0\0\x09\x01\x50\x00\x01\x42"s + tn4},
         // Nothing to write gives the old tag back; a field in no known encoding is refused.
-        {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame4("COMM", "\0c"s) + Bytes(100, '\0')},
+        {0, OldTag(4, {RawFrame("COMM", "\0c"s)}, 100), 0, "", Frame(4, "COMM", "\0c"s) + Bytes(100, '\0')},
         {0, OneFrame(3, "COMM", CommBody(5, "eng", "", "c")), comment | title, "n", std::nullopt},
         // The year frame by version (2.3 with a revision counts as 4, sizes stay plain).
-        {1, OneFrame(4, "TYER", "\0"s + "1999"), year, "2024", Frame4("TYER", newYear)},
-        {1, t4, year, "2024", Frame4("TIT2", "\0t"s) + Frame4("TDRC", newYear)},
-        {1, t3, year, "2024", tit3 + Frame3("TYER", newYear)},
-        {1, revision1, year, "2024", tit3 + Frame3("TDRC", newYear)},
+        {1, t4, year, "2024", Frame(4, "TIT2", "\0t"s) + Frame(4, "TDRC", newYear)},
+        {1, "ID3\x03\x01"s + t3.substr(5), year, "2024", tit3 + Frame(3, "TDRC", newYear)},
         // The code page decides the encoding of a new text; a frame's own encoding stays, one no
         // version defines becomes UTF-16.
-        {0, t3, title, nihon, Frame3("TIT2", Utf16(nihon))},
-        {0, t4, title, nihon, Frame4("TIT2", "\x03" + nihon)},
-        {1, encoded(0), title, kNihon, Frame4("TIT2", '\0' + kNihon)},
-        {1, encoded(1), title, kNihon, Frame4("TIT2", Utf16(nihon))},
-        {1, encoded(2), title, "ab", Frame4("TIT2", "\x02" + Utf16Be("ab", false))},
-        {1, encoded(3), title, kNihon, Frame4("TIT2", "\x03" + nihon)},
-        {1, encoded(7), title, "", Frame4("TIT2", Utf16(""))},
-        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame4("TCON", Utf16("(17)"))},
+        {0, t3, title, nihon, Frame(3, "TIT2", Utf16(nihon))},
+        {0, t4, title, nihon, Frame(4, "TIT2", "\x03" + nihon)},
+        {1, encoded(0), title, kNihon, Frame(4, "TIT2", '\0' + kNihon)},
+        {1, encoded(2), title, kNihon, Frame(4, "TIT2", "\x02" + Utf16Be(nihon, false))},
+        {1, encoded(7), title, "", Frame(4, "TIT2", Utf16(""))},
+        {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame(4, "TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
-        {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon, comm("eng", "d", nihon)},
-        {0, OneFrame(3, "COMM", CommBody(1, "eng", Utf16Le("d"), "x")), comment, "new", comm("eng", "d", "new")},
-        {0, OldTag(3, {}), comment | title, nihon, Frame3("TIT2", Utf16(nihon)) + comm("jpn", "", nihon)},
-        {1, t4, comment, kNihon, Frame4("TIT2", "\0t"s) + Frame4("COMM", "\0jpn\0"s + kNihon)},
-        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame4("WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
-        {1, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, kNihon, Frame4("WXXX", "\0\0"s + kNihon)},
+        {0, OneFrame(3, "COMM", "\0engd\0o"s), comment, nihon,
+            Frame(3, "COMM", "\x01"s + "eng" + Utf16Le("d") + "\0\0"s + Utf16Le(nihon))},
+        {0, OneFrame(4, "WXXX", "\0\0x"s), kFieldUrl, "http://例.jp/é", Frame(4, "WXXX", "\x03\0http://%E4%BE%8B.jp/\xE9"s)},
         // clang-format on
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Bytes& old = cases[i].old;
+    for (const auto& [sjis, old, mask, value, body] : cases) {
         const Bytes head = old.empty() ? "ID3\x03\0\0"s : old.substr(0, 5) + char(old[5] & 0x7F);
-        const auto& body = cases[i].want;
-        EXPECT_EQ(Build(old, cases[i].mask, cases[i].value, cases[i].sjis),
+        EXPECT_EQ(Build(old, mask, value, sjis),
                   body ? std::optional(head + SyncsafeBytes(std::uint32_t(body->size())) + *body)
-                       : std::nullopt)
-            << i;
+                       : std::nullopt);
     }
-    // Versions and headers not understood; unsync without the frame's flag.
-    Bytes unflagged = OldTag(4, unsyncFrames, 0, 0x80);
-    unflagged[19] = 0;
+    // Versions and headers not understood.
     for (const Bytes& old : {"ID3\x02\0\0\0\0\0\0"s, "ID3\x05\0\0\0\0\0\0"s, "XYZ\x03\0\0\0\0\0\0"s,
-                             "ID3\x03"s, unflagged, OldTag(3, {}, 0, 0, "\0\0\x10\0\0\0\0\0\0\0"s)})
+                             "ID3\x03"s, OldTag(3, {}, 0, 0, "\0\0\x10\0\0\0\0\0\0\0"s)})
         EXPECT_EQ(Build(old, title, "n"), std::nullopt) << old.size();
-}
-
-// Damaged tags never make the builder go out of bounds, and what it builds states its length.
-TEST(Id3v2BuildTest, DamagedTagsBuildSafely) {
-    std::mt19937 random(99);
-    const std::vector<Id3v2Frame> frames = {
-        TextFrame("TIT2", "title"), RawFrame("COMM", "\0jpnd\0c"s),
-        RawFrame("APIC", Bytes(300, 'p')), RawFrame("WXXX", "\0\0u"s)};
-    const Bytes tag = OldTag(3, frames, 40);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes damaged =
-            tag.substr(0, 3) + char(3 + round % 2) + '\0' + char(random() & 0xF0) + tag.substr(6);
-        for (int flips = 1 + int(random() % 8); flips > 0; --flips)
-            damaged[10 + random() % (tag.size() - 10)] = char(random());
-        const auto mask = std::uint16_t(random() & kId3v2AllFields);
-        const Bytes built = Build(damaged.substr(0, 10 + random() % (tag.size() - 9)), mask, "v")
-                                .value_or("ID3\x03\0\0\0\0\0\0"s);
-        EXPECT_EQ(char(built[5] & 0x80) + built.substr(6, 4),
-                  '\0' + SyncsafeBytes(std::uint32_t(built.size() - 10)));
-    }
 }
 
 // A new tag goes before the audio and ID3v1 tag; the same values again change no byte;
 // removal takes exactly the tag (and a 2.4 footer, which a rewrite makes match). The backup
-// holds the song as it was (a failed one is told, the write goes on); the song's mode and a
-// link to it stay.
-TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
+// holds the song as it was (a failed one is told, the write goes on).
+TEST(Id3v2WriteFileTest, WritesRemovesAndBacksUp) {
     TempDir dir;
     const std::string path = dir.Write("a.mp3", kAudio + kV1),
                       backup = dir.Write("backup.mp3", "older");
@@ -274,7 +219,7 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
     EXPECT_EQ(ReadAll(path), kAudio + kV1);
     dir.Write("a.mp3", "ID3\x04\0\0\0\0\0\0"s + kAudio);  // a bare header counts as no tag
     EXPECT_FALSE(Write(path, 0, kFieldTitle, "abc").failed);
-    EXPECT_EQ(ReadAll(path), "ID3\x04\0\0\0\0\0\x0E"s + Frame4("TIT2", "\x03"s + "abc") + kAudio);
+    EXPECT_EQ(ReadAll(path), "ID3\x04\0\0\0\0\0\x0E"s + Frame(4, "TIT2", "\x03"s + "abc") + kAudio);
     const Bytes old = SongTag("t", 4, 0x10);
     dir.Write("a.mp3", old + "3DI" + old.substr(3, 7) + kAudio);
     EXPECT_FALSE(Write(path, old.size(), kFieldTitle, "longer").failed);
@@ -284,13 +229,6 @@ TEST(Id3v2WriteFileTest, WritesRemovesBacksUpAndKeepsLinks) {
     dir.Write("a.mp3", SongTag("old"));
     EXPECT_EQ(Write(path, 105, kFieldAlbum, "New", 2, backup + "/x"),
               (Result{false, 0, {Failure("バックアップファイルの保存に失敗しました")}}));
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    std::filesystem::create_symlink(path, dir.File("link.mp3"));
-    EXPECT_EQ(Write(dir.File("link.mp3"), 119, kFieldTitle, "Newer", 1), (Result{false, 0, {}}));
-    EXPECT_EQ(ReadAll(path).substr(21, 5) + ReadAll(path).substr(54, 3), "NewerNew");
-    struct stat st {};
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.mp3")) &&
-                ::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
 }
 
 // Each refusal, and a write failing at any byte (the file size limit stops it), leaves the
@@ -307,18 +245,16 @@ TEST(Id3v2CrashTest, RefusedOrCutShortTheSongStaysAsItWas) {
     const std::size_t lengths[] = {
         106, 0, 105, unflagged.size(), claimed, claimed, 20, 0, 105, 105, 105, 105, 105, 105};
     const rlim_t limits[] = {RLIM_INFINITY, 0, 5, 10, 300, 4096, size};
-    const std::string path = dir.File("a.mp3");
     for (std::size_t i = 0; i < std::size(files); ++i) {
         const auto mask = i == 5 || i == 7 ? kRemoveId3v2Tag : std::uint16_t(kFieldComposer);
-        dir.Write("a.mp3", files[i] + kAudio);
+        const std::string path = dir.Write("a.mp3", files[i] + kAudio);
         const auto write = [&] {
             return Write(path, lengths[i], mask, Bytes(500, 'c')) ==
-                   Result{true, mask, {Failure(kCannot)}};
+                   Result{true, mask, {Failure("ID3v2タグを編集できませんでした")}};
         };
         EXPECT_EQ(InChild(write, limits[i < 8 ? 0 : i - 7]), 0) << i;
         EXPECT_TRUE(ReadAll(path) == files[i] + kAudio && FilesIn(dir) == 1) << i;
     }
-    EXPECT_EQ(Write(dir.File("missing.mp3"), 0), (Result{true, kFieldTitle, {Failure(kCannot)}}));
 }
 
 // Where no temporary file can be made the song is rewritten in place; a failure part-way leaves
@@ -332,14 +268,16 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
         ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     }
     EXPECT_FALSE(Write(path, 105, kFieldComposer, composer).failed);  // past the padding
-    const std::vector<Id3v2Frame> frames = {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"),
-                                            TextFrame("TCOM", composer)};
-    EXPECT_EQ(ReadAll(path), OldTag(3, frames, 64) + rest);
-    const Message recovered =
-        Failure("ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました");
+    EXPECT_EQ(ReadAll(path), OldTag(3,
+                                    {TextFrame("TIT2", "old"), TextFrame("TPE1", "artist"),
+                                     TextFrame("TCOM", composer)},
+                                    64) +
+                                 rest);
+    const std::string recovered =
+        "ID3v2タグの編集に失敗しました\nファイル保護のためID3v2タグを削除しました";
     const auto write = [&] {
         return Write(path, 216, kFieldComposer, composer + composer) ==
-               Result{true, kFieldComposer, {recovered}};
+               Result{true, kFieldComposer, {Failure(recovered)}};
     };
     EXPECT_EQ(InChild(write, 216 + rest.size()), 0);
     EXPECT_EQ(ReadAll(path), rest);
@@ -348,7 +286,7 @@ TEST(Id3v2WriteFileTest, InPlaceWhereNoTemporaryFileCanBeMade) {
 }
 
 // The kill points are moments the writer shows, not times: before or after the song's
-// replacement, with the next temporary file not looked for or filled to a random part.
+// replacement, with the next temporary file not looked for or filled to a varying part.
 TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     TempDir dir;
     const Bytes audio = CbrFile(3 << 20), fileA = SongTag("AAAA") + audio,
@@ -358,24 +296,18 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     };
-    std::mt19937 random(12345);
-    std::uniform_real_distribution<double> filled(-0.25, 1.0);  // below 0: no file looked for
-    int sawOld = 0, sawNew = 0, midWrite = 0;
     for (int i = 0; i < 48; ++i) {
-        const std::string old = ReadAll(path);
         const ino_t oldInode = inode();
         const pid_t writer = ::fork();
-        for (bool toB = old == fileA; writer == 0; toB = !toB) {  // each write flips the title
+        for (bool toB = ReadAll(path) == fileA; writer == 0;
+             toB = !toB)  // each write flips the title
             if (Write(path, 106, kFieldTitle, toB ? "BBBB" : "AAAA", 1).failed) ::_exit(3);
-        }
-        const double part = filled(random);
-        const auto reached = [&] {  // by the temporary file a write is filling
+        const double part = (i * 7 % 20) / 16.0 - 0.25;  // below 0: no file looked for
+        const auto reached = [&] {                       // by the temporary file a write is filling
             std::error_code error;
             std::uintmax_t size = 0;
-            for (const auto& entry : std::filesystem::directory_iterator(dir.path(), error)) {
-                if (entry.path().filename().string().starts_with(".sorrelbox-"))
-                    size = std::filesystem::file_size(entry.path(), error);
-            }
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path(), error))
+                if (entry.path() != path) size = std::filesystem::file_size(entry.path(), error);
             return (i % 2 == 0 || inode() != oldInode) &&
                    (part < 0 || double(size) >= part * double(fileA.size()));
         };
@@ -388,11 +320,9 @@ TEST(Id3v2CrashTest, KilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         ASSERT_EQ(Reap(writer), -SIGKILL);
         const std::string now = ReadAll(path);
         ASSERT_TRUE(now == fileA || now == fileB) << i << ": " << now.size() << " bytes";
-        (now == old ? sawOld : sawNew)++;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            midWrite += entry.path() != path && std::filesystem::remove(entry.path());
+            if (entry.path() != path) std::filesystem::remove(entry.path());
     }
-    EXPECT_TRUE(sawOld > 0 && sawNew > 0 && midWrite > 0);
 }
 
 // Overwrite, append (even behind a file too short for a tag), removal of exactly the tag; a
@@ -413,14 +343,12 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     const Bytes after[] = {kAudio + v1, kAudio + v1, "TAGxyz" + v1, kAudio, kAudio, "", kAudio};
     const bool removes[] = {0, 0, 0, 1, 1, 0, 0}, quiet[] = {0, 1, 1, 0, 1, 1, 1};
     const int message[] = {0, -1, -1, 2, 3, 1, 1};
+    const Id3v1WriteResult results[] = {Written, Written, Written, Removed, Failed, Failed, Failed};
     for (int i = 0; i < 7; ++i) {
         const std::string path = i != 5 ? dir.Write("s", before[i]) : dir.File(before[i]);
         const auto write = [&] {
             ScriptedPrompts prompts;
-            const auto result = WriteId3v1Tag(path, image, removes[i], quiet[i], prompts);
-            return result == (i < 3    ? Written
-                              : i == 3 ? Removed
-                                       : Failed) &&
+            return WriteId3v1Tag(path, image, removes[i], quiet[i], prompts) == results[i] &&
                    prompts.messages ==
                        (message[i] < 0 ? Messages{} : Messages{messages[message[i]]});
         };
@@ -430,30 +358,23 @@ TEST(Id3v1WriterTest, WritesAppendsRemovesAndRefuses) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));  // never created
 }
 
-// Every field is rewritten or created, in both code pages, over old tags of both versions
-// whose text frames use each encoding; we and the peers read it, frames not edited stay. A
-// peer's tag, picture and all, survives our edit, one that outgrows its padding.
+// Every field is rewritten or created, in both code pages, over old tags of both versions; we
+// and the peers read it, frames not edited stay.
 TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
     const auto python = PeerPython();
     TempDir dir;
     const Lines keys = Split("TIT2|TPE1|TALB|YEAR|TCON|COMM|TRCK|TCOM|TOPE|TCOP|WXXX|TENC");
-    for (const int c :
-         {0, 3, 4, 41, 42, 43, 100, 103, 104, 131, 143}) {  // CP932, version, encoding
-        const int major = c % 100 / 10 ? c % 100 / 10 : c % 100,
-                  encoding = c % 100 / 10 ? c % 10 : 0;
+    for (const int c : {0, 3, 4, 100, 103, 104}) {  // CP932, version (0: no old tag)
+        const int major = c % 100;
         const CodePage cp(c >= 100 ? CodePage::Kind::Cp932 : CodePage::Kind::Utf8);
         ScopedCodePage scoped(cp);
         const std::string joined = cp.FromUtf8(
             c >= 100 ? "日本語ソ|表示|アルバム|2001|(3)|コメント|7|作曲|原|著作|http://x.jp/|符"
                      : "日本語ソ|表示 🎵|Ålbum|2002|(17)|コメント|1|作曲|原|著作|http://u/|符");
         const Lines values = Split(joined);
-        const Bytes text[] = {"old", Utf16Le("old"), Utf16Be("old", false), "old"};
-        std::vector<Id3v2Frame> frames = {TextFrame("TCON", "(1)"), RawFrame("COMM", "\0jpn\0old"s),
-                                          RawFrame("WXXX", "\0\0http://old/"s),
-                                          RawFrame("APIC", Bytes(3000, 'Z'))};
-        for (const char* id : {"TIT2", "TPE1", "TALB", major == 4 ? "TDRC" : "TYER", "TRCK", "TCOM",
-                               "TOPE", "TCOP", "TENC"})
-            frames.push_back(TextFrame(id, text[encoding], std::uint8_t(encoding)));
+        const std::vector<Id3v2Frame> frames = {TextFrame("TIT2", "old"), TextFrame("TCON", "(1)"),
+                                                RawFrame("WXXX", "\0\0http://old/"s),
+                                                RawFrame("APIC", Bytes(3000, 'Z'))};
         const Bytes old = major ? OldTag(major, frames, 200) : "";
         const std::string path = dir.Write("peer.mp3", old + FramesFile(72));
         ASSERT_EQ(Write(path, old.size(), kId3v2AllFields, joined, 1), (Result{false, 0, {}})) << c;
@@ -466,26 +387,15 @@ TEST(Id3v2PeerTest, WeAndPeersReadWhatWeWrite) {
         EXPECT_EQ(ReadAll(path).find(Bytes(3000, 'Z')) != Bytes::npos, major != 0) << c;
         if (!python) continue;
         // Shift-JIS stays under encoding 0, as Japanese players expect.
-        std::string json = "{\"codec\": \""s + (c >= 100 ? "cp932" : "utf-8") +
-                           "\", \"version\": " + std::to_string(major ? major : 3) +
-                           ", \"genreName\": \"" + (c >= 100 ? "Dance" : "Rock") +
-                           (c == 100 || c == 103 || c == 104 ? "\", \"encoding\": 0" : "\"") +
+        std::string json = "{\"version\": " + std::to_string(major ? major : 3) +
+                           (c >= 100 ? R"(, "codec": "cp932", "genreName": "Dance", "encoding": 0)"
+                                     : R"(, "codec": "utf-8", "genreName": "Rock")") +
                            ", \"fields\": {";
         for (std::size_t i = 0; i < 12; ++i)
             json += (i ? ", " : "") + JsonString(keys[i]) + ": " + JsonString(cp.ToUtf8(values[i]));
         const PeerRun run =
             RunPeerScript(*python, {"check", path, dir.Write("peer.json", json + "}}")});
         EXPECT_EQ(run.status, 0) << run.out;
-    }
-    if (!python) return;  // the peers' part needs mutagen
-    ScopedCodePage utf8{kUtf8};
-    for (int version : {3, 4}) {
-        const std::string path = dir.Write("pic.mp3", FramesFile(72));
-        const PeerRun made = RunPeerScript(*python, {"make", path, std::to_string(version)});
-        SongInfo info;
-        ScanMpegFile(path, info);
-        EXPECT_FALSE(Write(path, info.id3v2Size + 10, kFieldTitle, Bytes(3000, 'e'), 1).failed);
-        EXPECT_EQ(RunPeerScript(*python, {"picture", path}).out, made.out);
     }
 }
 
@@ -508,153 +418,98 @@ TEST(ListOrderTest, FixedOrderAndEquality) {
     }
     // Past the basic plane by code point, whatever the surrogates.
     EXPECT_TRUE(ListOrderLess("￥", "𝟿", kUtf8) && !ListOrderLess("𝟿", "￥", kUtf8));
-    // Equal apart from case and width; two invalid byte strings are still different.
-    const Lines equal = Split("The Band|the BAND|ＡＢＣ|ａｂｃ|カ|ガ|Band|Bands|\xFF|\xFE");
-    for (std::size_t i = 0; i < equal.size(); i += 2)
-        EXPECT_EQ(ListTextEqualIgnoringCase(equal[i], equal[i + 1], kUtf8), i < 4) << equal[i];
+    // Equal apart from case and width (the artist list's duplicates); two invalid byte strings
+    // are still different.
+    EXPECT_TRUE(ListTextEqualIgnoringCase("ＢＡＮＤ", "band", kUtf8) &&
+                !ListTextEqualIgnoringCase("カ", "ガ", kUtf8) &&
+                !ListTextEqualIgnoringCase("\xFF", "\xFE", kUtf8));
     EXPECT_EQ(SplitListLines("a\r\nb\r\n\r\nc\rd\n\ne"), (Lines{"a", "b", "", "c\rd", "", "e"}));
-    EXPECT_EQ(SplitListLines(""), Lines{});
 }
 
 // The shipped genre.txt is in the boxes' order in both code pages, whatever the locale; codes
 // follow box positions whatever the file's order, and lines past the table are left out.
 TEST(GenreListTest, ShippedFileAndCodes) {
     const std::string shipped = ReadAll(std::string(SORRELBOX_RESOURCE_DIR) + "/genre.txt");
-    std::setlocale(LC_ALL, "ja_JP.UTF-8");  // may fail; the order must not care either way
-    for (const CodePage& cp : {kUtf8, kCp932}) {
-        ScopedCodePage scoped(cp);
-        const Lines lines = SplitListLines(cp.FromUtf8(shipped));
-        EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(shipped), 0).names(), lines);  // kept as it is
-    }
-    std::setlocale(LC_ALL, "C");
-    ScopedCodePage utf8(kUtf8);
-    TempDir dir;
     const Lines sorted = SplitListLines(shipped);
     std::string reversed;
     for (auto line = sorted.rbegin(); line != sorted.rend(); ++line) reversed += *line + "\r\n";
-    const GenreList list = GenreList::Load(dir.Write("genre.txt", reversed + "Extra\nMore\n"), 0),
-                    kuuran = GenreList::FromBytes(shipped, 1),
-                    few = GenreList::FromBytes("\nB\nA\n", 0);
-    const auto code = [&](const char* name) {
-        return list.CodeAt(int(std::ranges::find(sorted, name) - sorted.begin()));
-    };
-    EXPECT_EQ(list.names(), sorted);
-    EXPECT_EQ((std::vector{code(""), code("R&B"), code("ロック"), code("童謡"), list.CodeAt(-1),
+    std::setlocale(LC_ALL, "ja_JP.UTF-8");  // may fail; the order must not care either way
+    for (const CodePage& cp : {kUtf8, kCp932}) {
+        ScopedCodePage scoped(cp);
+        EXPECT_EQ(GenreList::FromBytes(cp.FromUtf8(reversed + "Extra\nMore\n"), 0).names(),
+                  SplitListLines(cp.FromUtf8(shipped)));
+    }
+    std::setlocale(LC_ALL, "C");
+    TempDir dir;
+    const GenreList list = GenreList::Load(dir.Write("genre.txt", shipped), 0);
+    EXPECT_EQ((std::vector{list.CodeAt(0), list.CodeAt(83), list.CodeAt(-1),
                            list.CodeAt(int(kGenreCount))}),
-              (std::vector<std::uint8_t>{247, 14, 17, 253, 247, 247}));  // no selection: line 0
-    EXPECT_EQ((std::vector{list.FirstLineWithCode(17), list.FirstLineWithCode(80),
-                           kuuran.FirstLineWithCode(255), kuuran.FirstLineWithCode(247),
-                           few.FirstLineWithCode(146), few.FirstLineWithCode(14)}),
-              (std::vector<std::optional<int>>{83, {}, 0, {}, 1, {}}));
-    const GenreList missing = GenreList::Load(dir.File("none"), 0);
-    EXPECT_TRUE(missing.genreListMissing() && missing.names().empty() && !list.genreListMissing() &&
-                few.names() == Lines({"", "A", "B"}));
+              (std::vector<std::uint8_t>{247, 17, 247, 247}));  // no selection: line 0
+    EXPECT_TRUE(list.FirstLineWithCode(17) == 83 && !list.genreListMissing() &&
+                GenreList::Load(dir.File("none"), 0).genreListMissing());
 }
 
-// Entries sorted, a case-blind duplicate refused, the file rewritten whole; a failed write
-// keeps the new entry and the file; a list too large to read whole is never replaced.
+// Entries sorted, a case-blind duplicate refused, the file rewritten whole; a list too large to
+// read whole is never replaced.
 TEST(ArtistListTest, AddAndFilesNeverLost) {
     using enum ArtistList::AddResult;
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
-    EXPECT_EQ(ArtistList::FromBytes("Zed\r\nabba\r\n\r\nBand\r\n").entries(),
-              (Lines{"", "abba", "Band", "Zed"}));
-    const std::string path = dir.Write("artist.txt", "Zed\r\nabba\r\n"), fresh = dir.File("new"),
+    const std::string path = dir.Write("artist.txt", "Zed\r\nabba\r\n"),
                       large = dir.Write("large.txt", "Zed\r\n");
     std::filesystem::resize_file(large, 17u << 20);
-    std::filesystem::create_directory(dir.path() / "folder");
     ArtistList list = ArtistList::Load(path);
-    ScriptedPrompts prompts, quiet;
-    std::size_t position = 99;
-    EXPECT_EQ(std::vector({list.Add("Band", path, 0, prompts, &position),
-                           list.Add("ZED", path, 0, prompts), list.Add("", path, 0, prompts),
-                           ArtistList::Load(fresh).Add("ア", fresh, 1, quiet),
-                           list.Add("Cat", dir.File("folder"), 0, prompts),
+    ScriptedPrompts prompts;
+    EXPECT_EQ(std::vector({list.Add("Band", path, 0, prompts), list.Add("ZED", path, 0, prompts),
                            ArtistList::Load(large).Add("Band", large, 0, prompts)}),
-              std::vector({Added, AlreadyListed, Empty, Added, WriteFailed, Unreadable}));
-    EXPECT_EQ(ReadAll(path) + ReadAll(fresh), "abba\r\nBand\r\nZed\r\nア\r\n");
-    EXPECT_EQ(list.entries(), (Lines{"abba", "Band", "Cat", "Zed"}));
-    EXPECT_TRUE(position == 1 && std::filesystem::file_size(large) == 17u << 20 &&
-                ReadAll(large).starts_with("Zed\r\n") && quiet.messages.empty() &&
-                std::filesystem::is_directory(dir.path() / "folder"));
-    const auto failed = Refusal("リストを更新できませんでした");
-    EXPECT_EQ(prompts.messages, (Messages{Done("リストに追加しました"),
-                                          Refusal("すでにリストにあります"), failed, failed}));
+              std::vector({Added, AlreadyListed, Unreadable}));
+    EXPECT_EQ(ReadAll(path), "abba\r\nBand\r\nZed\r\n");
+    EXPECT_TRUE(ReadAll(large) == "Zed\r\n" + Bytes((17u << 20) - 5, '\0'));
+    EXPECT_EQ(prompts.messages,
+              (Messages{Done("リストに追加しました"), Refusal("すでにリストにあります"),
+                        Refusal("リストを更新できませんでした")}));
 }
 
-// ID3v2 to ID3v1: cut to the widths, never splitting a character; held fields stay; the
-// track from its first three bytes (the counter with automatic tracks).
+// ID3v2 to ID3v1: cut to the widths, never splitting a character in either code page; held
+// fields stay; the track from its first three bytes.
 TEST(TagConversionTest, CopiesBetweenThePages) {
     const std::string a = "\xE3\x81\x82", t29(29, 't'), c27(27, 'c'), c35(35, 'c');  // あ: 3 bytes
-    const struct {
-        std::string title, comment, year, track;
-        Id3v1Values want;
-    } cases[] = {
-        {t29 + "tt", c35, "19990", "7/12", {t29 + "t", "Band", "A", "1999", c27 + "c", 7, 5}},
-        {t29 + a, c27 + a, "19" + a, "7", {t29, "Band", "A", "19", c27, 7, 5}},
-        {"t", c35, "1999", "300", {"t", "Old", "A", "1999", c27 + "c", 44, 5}},  // artist held
-        {"t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
-        {"t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
-        {"t", "", "", "", {"t", "Band", "A", "", "", 2, 5}},  // automatic: counter 258
+    // Code page Shift-JIS, title, comment, year, track, the ID3v1 values.
+    using Row = std::tuple<bool, std::string, std::string, std::string, std::string, Id3v1Values>;
+    const Row cases[] = {
+        // clang-format off
+        {0, t29 + "tt", c35, "19990", "7/12", {t29 + "t", "Band", "A", "1999", c27 + "c", 7, 5}},
+        {0, t29 + a, c27 + a, "19" + a, "7", {t29, "Band", "A", "19", c27, 7, 5}},
+        {1, t29 + kNihon, c27 + kNihon, "199" + kNihon, "7", {t29, "Band", "A", "199", c27, 7, 5}},
+        {0, "t", c35, "1999", "300", {"t", "Old", "A", "1999", c27 + "c", 44, 5}},  // artist held
+        {0, "t", c35, "", "1234", {"t", "Band", "A", "", c27 + "c", 123, 5}},
+        {0, "t", c35, "", "x5", {"t", "Band", "A", "", c27 + "ccc", 0, 5}},
+        // clang-format on
     };
-    for (const auto& row : cases) {
+    for (const auto& [sjis, title, comment, year, track, want] : cases) {
         TagEditor editor(EditorMode::List, "/m/song.mp3");
-        editor.v2.values = {{row.title, "Band", "A", row.year, "", row.comment, row.track}, 5};
+        editor.v2.values = {{title, "Band", "A", year, "", comment, track}, 5};
         editor.v1.values.artist = "Old";
-        editor.v1.holds.artist = row.want.artist == "Old";
-        editor.autoTrack = row.track.empty();
-        editor.trackCounter = 258;
-        editor.currentPage = 2;
-        CopyId3v2ToId3v1(editor, kUtf8);
-        EXPECT_TRUE(editor.v1.values == row.want && editor.v1.hasBox && editor.currentPage == 1)
-            << row.track;
+        editor.v1.holds.artist = want.artist == "Old";
+        CopyId3v2ToId3v1(editor, sjis ? kCp932 : kUtf8);
+        EXPECT_TRUE(editor.v1.values == want && editor.v1.hasBox) << track;
     }
     // ID3v1 to ID3v2: whole values; held fields and frames not taken over (locked) stay.
     TagEditor editor(EditorMode::List, "/m/song.mp3");
-    editor.v1.values = {"T", "A", "B", "2001", "C", 0, 9};
-    editor.v2.values = {{"", "", "", "", "", "", "3", "Comp"}, -1};
+    editor.v1.values = {"T", "A", "B", "2001", "New", 0, 9};
+    editor.v2.values = {{"", "", "", "", "", "Old", "3", "Comp"}, -1};
     editor.v2.holds[V2Field::Album] = true;
+    editor.v2.record.lockedFlags = FieldBit(V2Field::Comment);
     CopyId3v1ToId3v2(editor);
-    EXPECT_TRUE(editor.v2.values == (Id3v2Values{{"T", "A", "", "2001", "", "C", "", "Comp"}, 9}) &&
-                editor.v2.hasBox && editor.currentPage == 2);
-    editor.v1.values = {"T", "A", "B", "2001", "New", 4, 3};
-    editor.v2.record.lockedFlags = FieldBit(V2Field::Comment) | FieldBit(V2Field::Genre);
-    editor.autoTrack = true;
-    editor.trackCounter = 12;
-    CopyId3v1ToId3v2(editor);
-    EXPECT_EQ(editor.v2.values, (Id3v2Values{{"T", "A", "", "2001", "", "C", "12", "Comp"}, 9}));
-    // Automatic tracks: checked, the shown page's track starts the counter; unchecked, what the
-    // file held.
-    const struct {
-        int page, v1Track;
-        const char* v2Track;
-        int counter;
-    } automatic[] = {
-        {1, 0, "", 1}, {1, 4, "9", 4}, {2, 4, "12/15", 12}, {2, 4, "", 1}, {1, -3, "", 1}};
-    for (const auto& row : automatic) {
-        TagEditor shown(EditorMode::List, "/m/song.mp3");
-        shown.currentPage = std::uint8_t(row.page);
-        shown.v1.values.track = std::int16_t(row.v1Track);
-        shown.v2.values[V2Field::Track] = row.v2Track;
-        shown.v2.record.oldValue[FieldIndex(V2Field::Track)] = "8/9";
-        SetAutoTrack(shown, true);
-        EXPECT_TRUE(shown.autoTrack && shown.trackCounter == row.counter &&
-                    shown.v1.values.track == row.counter &&
-                    shown.v2.values[V2Field::Track] == std::to_string(row.counter))
-            << row.v2Track;
-        SetAutoTrack(shown, false);
-        EXPECT_TRUE(!shown.autoTrack && shown.v1.values.track == 0 &&
-                    shown.v2.values[V2Field::Track] == "8/9");
-    }
+    EXPECT_EQ(editor.v2.values, (Id3v2Values{{"T", "A", "", "2001", "", "Old", "", "Comp"}, 9}));
+    EXPECT_TRUE(editor.v2.hasBox && editor.currentPage == 2);
 }
 
 // Each token once; the hyphen is the width character (width 0); at the end only the four
-// characters are replaced; width 12 takes one digit; a title holding a later token has it
-// replaced, an earlier one not; tokens only on character boundaries (0x83 0x25 is one
-// character), a double-byte width character replaced whole.
+// characters are replaced; width 12 takes one digit; tokens only on character boundaries (0x83
+// 0x25 is one character), a double-byte width character replaced whole.
 TEST(FileNameTemplateTest, Expansion) {
-    const Id3v1Values v1 = {"Intro", "Band1", "Alb1", "1999", "c1", 3, -1},
-                      tricky = {"%1ar and %1ti", "Band1", "", "", "", 0, -1};
+    const Id3v1Values v1 = {"Intro", "Band1", "Alb1", "1999", "c1", 3, -1};
     const Id3v2Values v2 = {
         {"Song", "Band", "Alb2", "2001", "", "c2", "12", "Comp", "Orig", "Copy", "url", "Enc"}, -1};
     const Lines cases = Split(
@@ -664,19 +519,15 @@ TEST(FileNameTemplateTest, Expansion) {
         "x%1tr|x3|%1tr12|0000000000032|%2tr1|12|||%1TI|%1TI");
     for (std::size_t i = 0; i < cases.size(); i += 2)
         EXPECT_EQ(ExpandFileNameTemplate(cases[i], v1, v2, kUtf8), cases[i + 1]) << cases[i];
-    EXPECT_EQ(ExpandFileNameTemplate("%1ti", tricky, v2, kUtf8), "Band1 and %1ti");
-    EXPECT_EQ(ExpandFileNameTemplate("\x83%1ti\x83\x40%1tr\x82\xA0x", v1, {}, kCp932),
-              "\x83%1ti\x83\x40"
-              "3x");
+    EXPECT_EQ(ExpandFileNameTemplate("\x83%1ti\x83@%1tr\x82\xA0x", v1, {}, kCp932),
+              "\x83%1ti\x83@3x");
 }
 
 // Forbidden characters count only as whole characters; a rename updates the song's path and its
 // list entry (with the list's total time).
 TEST(RenameSongTest, ForbiddenCharactersAndRename) {
-    for (const char c : "\\/:*?\"<>|"s)
-        EXPECT_EQ(FindForbiddenNameChar("ab"s + c, kCp932), 2u) << c;
     // 0x95 0x5C and 0x83 0x7C are single Shift-JIS characters, not a backslash or a bar.
-    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C", kCp932), std::string::npos);
+    EXPECT_EQ(FindForbiddenNameChar("\x95\x5C\x83\x7C?", kCp932), 4u);
     EXPECT_EQ(FindForbiddenNameChar("\x95\x5C", kUtf8), 1u);
     ScopedCodePage utf8(kUtf8);
     TempDir dir;
@@ -686,11 +537,11 @@ TEST(RenameSongTest, ForbiddenCharactersAndRename) {
         table.AppendEntry(dir.File(name + ".mp3"), name);
     table.info().seconds = 6000 + 125;
     ScriptedPrompts prompts;  // kanryoumes: no message
-    EXPECT_EQ(RenameSongFile(song, "新しい", renamed, table, 1, 1, prompts),
-              RenameOutcome::Renamed);
+    EXPECT_TRUE(RenameSongFile(song, "新しい", renamed, table, 1, 1, prompts) ==
+                    RenameOutcome::Renamed &&
+                prompts.messages.empty());
     EXPECT_EQ(song + ReadAll(renamed) + table.songPaths()[1], renamed + "bytes" + renamed);
     EXPECT_EQ(table.entries(), (Lines{"first", "102：05  新しい.mp3", "last"}));
-    EXPECT_TRUE(SongListEntry(65, "a") == "  1：05  a" && prompts.messages.empty());
 }
 
 }  // namespace

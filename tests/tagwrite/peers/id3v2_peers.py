@@ -1,12 +1,7 @@
 #!/usr/bin/python3
-"""Other software as outside readers and writers of the ID3v2 tags we write.
+"""Other software as outside readers of the ID3v2 tags we write.
 
   id3v2_peers.py check FILE EXPECTED.json   mutagen, kid3-cli and ffprobe read the values
-  id3v2_peers.py make FILE VERSION          mutagen writes a tag with a cover picture
-  id3v2_peers.py picture FILE               the picture's SHA-256 and size as mutagen reads it
-  id3v2_peers.py write PEER FILE EXPECTED.json
-                                            kid3 (ID3v2.3) or mutagen (ID3v2.4, UTF-8)
-                                            writes the fields TIT2 TPE1 TALB COMM TCON
 
 EXPECTED.json: {"codec": "cp932", "version": 3, "fields": {"TIT2": "...", ...},
 "genreName": "Rock", "encoding": 0}. Texts are UTF-8; with codec cp932, frames stored with
@@ -14,14 +9,12 @@ encoding 0 hold Shift-JIS bytes, which the peers read as Latin-1 and which are t
 into bytes and decoded. With "encoding", every frame checked must declare it. kid3-cli and
 ffprobe take part when installed. Exit 0 when everything matched; mismatches are printed.
 """
-import hashlib
 import json
-import random
 import shutil
 import subprocess
 import sys
 
-from mutagen.id3 import APIC, COMM, ID3, TALB, TCON, TIT2, TPE1, TYER, TDRC
+from mutagen.id3 import ID3
 
 KID3_NAMES = {
     "TIT2": "title", "TPE1": "artist", "TALB": "album", "YEAR": "date", "TCON": "genre",
@@ -121,56 +114,9 @@ def check(path, expected_path):
     return 1 if problems else 0
 
 
-def make(path, version):
-    picture = random.Random(7).randbytes(6000)
-    tags = ID3()
-    tags.add(TIT2(encoding=1, text="Picture song"))
-    tags.add(TPE1(encoding=3 if version == 4 else 1, text="Peer artist"))
-    tags.add(TALB(encoding=0, text="Album"))
-    tags.add((TDRC if version == 4 else TYER)(encoding=0, text="2005"))
-    tags.add(COMM(encoding=0, lang="eng", desc="", text="peer comment"))
-    tags.add(APIC(encoding=0, mime="image/jpeg", type=3, desc="cover", data=picture))
-    tags.save(path, v2_version=version)
-    print(hashlib.sha256(picture).hexdigest(), len(picture))
-    return 0
-
-
-def write(peer, path, expected_path):
-    with open(expected_path, encoding="utf-8") as f:
-        fields = json.load(f)["fields"]
-    if peer == "mutagen":
-        tags = ID3()
-        for key, frame in (("TIT2", TIT2), ("TPE1", TPE1), ("TALB", TALB), ("TCON", TCON)):
-            tags.add(frame(encoding=3, text=fields[key]))
-        tags.add(COMM(encoding=3, lang="jpn", desc="", text=fields["COMM"]))
-        tags.save(path, v2_version=4)
-        return 0
-    commands = []
-    for key in ("TIT2", "TPE1", "TALB", "COMM", "TCON"):
-        commands += ["-c", json.dumps({"method": "set",
-                                       "params": [KID3_NAMES[key], fields[key], 2]})]
-    subprocess.run(["kid3-cli", *commands, path], capture_output=True, check=True)
-    return 0
-
-
-def picture(path):
-    found = ID3(path).getall("APIC")
-    if not found:
-        print("none")
-        return 1
-    print(hashlib.sha256(found[0].data).hexdigest(), len(found[0].data))
-    return 0
-
-
 def main(argv):
     if len(argv) == 4 and argv[1] == "check":
         return check(argv[2], argv[3])
-    if len(argv) == 4 and argv[1] == "make":
-        return make(argv[2], int(argv[3]))
-    if len(argv) == 5 and argv[1] == "write":
-        return write(argv[2], argv[3], argv[4])
-    if len(argv) == 3 and argv[1] == "picture":
-        return picture(argv[2])
     print(__doc__, file=sys.stderr)
     return 2
 
