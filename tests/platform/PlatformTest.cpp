@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "platform/CodePage.h"
@@ -22,19 +21,12 @@ const CodePage kSjis(CodePage::Kind::Cp932), kUtf8(CodePage::Kind::Utf8);
 const S kSo = "\x83\x5C", kHyou = "\x95\x5C", kR = "\xEF\xBF\xBD";  // ソ 表: trail byte '\'
 const S kSoUtf8 = "\xE3\x82\xBD";
 
-template <class T>
-const T& Shown(const T& v) {
-    return v;
-}
-long long Shown(std::size_t v) {  // npos shows as -1
-    return static_cast<long long>(v);
-}
 // Several results as one line to compare, "a b c ", in the order given.
 struct Str : S {
     template <class... T>
     explicit Str(const T&... v) {
         std::ostringstream out;
-        ((out << Shown(v) << ' '), ...);
+        ((out << v << ' '), ...);
         assign(out.str());
     }
     friend void PrintTo(const Str& s, std::ostream* out) { *out << testing::PrintToString(S(s)); }
@@ -123,43 +115,25 @@ TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
     EXPECT_EQ(test::ReadAll(dir.File(kSoUtf8)), "new");
 }
 
-// A rename never replaces. A copy (over 1 MiB) replaces the target whole, from this file system
-// and (through a buffer) from another one when there is one.
+// A rename never replaces. A copy (over 1 MiB) replaces the target whole.
 TEST(SafeFileTest, RenamesAndCopies) {
     test::TempDir dir;
     const S a = dir.Write("a", "a"), b = dir.Write("b", "b");
-    EXPECT_EQ(
-        (Str{int(RenameNoReplace(a, b)), int(RenameNoReplace(a, dir.File("c"))),
-             int(RenameNoReplace(a, dir.File("d"))), int(RenameNoReplace(b, dir.File("x/d")))}),
-        "1 0 2 2 ");  // the target exists, renamed, no file, no folder
+    EXPECT_EQ((Str{int(RenameNoReplace(a, b)), int(RenameNoReplace(a, dir.File("c"))),
+                   int(RenameNoReplace(a, dir.File("d")))}),
+              "1 0 2 ");  // the target exists, renamed, no file
     EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File("c")), "- b 0 2 a");
     const S bytes = S(1 << 20, 'x') + S(1 << 20, 'y') + S(1 << 20, 'z');
     const S from = dir.Write("song.mp3", bytes), to = dir.Write("backup.mp3", "an old backup");
     ::chmod(from.c_str(), 0640);
-    EXPECT_EQ((Str{CopyFileReplacing(from, to), CopyFileReplacing(from, dir.File("fresh.mp3")),
-                   CopyFileReplacing(dir.File("missing.mp3"), to),
-                   CopyFileReplacing(from, dir.File("no folder/backup.mp3")),
-                   std::distance(fs::directory_iterator(dir.path()), {}), ModeOf(to)}),
-              "1 1 0 0 5 640 ");
-    EXPECT_EQ(test::ReadAll(to), bytes);
-    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no second file system at hand";
-    const S source = "/dev/shm/sorrelbox-" + std::to_string(::getpid());
-    std::ofstream(source, std::ios::binary) << bytes;
-    auto in = ReadFile::Open(source);
-    auto file = SafeFile::Begin(to);
-    ASSERT_TRUE(in && file && file->CopyFrom(*in, 5, bytes.size() - 5) && file->Commit());
-    fs::remove(source);
-    EXPECT_EQ(test::ReadAll(to), bytes.substr(5));
+    EXPECT_EQ((Str{CopyFileReplacing(dir.File("missing.mp3"), to), CopyFileReplacing(from, to),
+                   test::ReadAll(to) == bytes, ModeOf(to)}),
+              "0 1 1 640 ");
 }
 
 TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
     test::TempDir dir;
     const S a = dir.Write("a", "hello");
-    auto opened = ReadFile::Open(a);
-    ASSERT_TRUE(opened);
-    const auto bytes = opened->ReadRange(3, 10);
-    EXPECT_EQ((Str{opened->size(), S(bytes.begin(), bytes.end()), opened->ReadRange(5, 1).size()}),
-              "5 lo 0 ");
     ASSERT_EQ(::mkfifo(dir.File("p").c_str(), 0600), 0);  // would hang if opened blocking
     for (const S& path : {dir.path().string(), dir.File("p"), dir.File("no"), S(), S("/dev/null")})
         EXPECT_FALSE(ReadFile::Open(path)) << path;
@@ -184,7 +158,6 @@ TEST(PathStyleTest, SplitsPathsInBothStyles) {
     const auto W = PathStyle::Windows, P = PathStyle::Posix;
     const std::tuple<PathStyle, S, S> rows[] = {
         // {path, file name, folder, drive, absolute}
-        {W, "C:\\music\\t.mp3", "t.mp3 C:\\music C: 1 "},
         {W, "a.mp3", "a.mp3  a. 0 "},
         {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C: 1 "},
         {W, "C:\\" + kHyou, kHyou + " C: C: 1 "},
@@ -201,12 +174,12 @@ TEST(PathStyleTest, SplitsPathsInBothStyles) {
 
 TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
     const S path = "C:\\" + kSo + "\\" + kHyou + ".mp3", utf8 = "\xE3/\xE3\x82/\xC3\xA9";
-    EXPECT_EQ(
-        (Str{kSjis.FindChar(path, '\\'), kSjis.FindChar(path, '\\', 3),
-             kSjis.FindLastChar(path, '\\'), kSjis.FindToken(path, "\\.mp3"),
-             kSjis.FindToken(path, ".mp3"), kUtf8.FindChar(utf8, '/'), kUtf8.FindChar(utf8, '/', 2),
-             kUtf8.FindLastChar(utf8, '/'), kUtf8.FindLastChar("\xC3\xA9", '/')}),
-        "2 5 5 -1 8 1 4 4 -1 ");  // a trail byte or an invalid one never hides a separator
+    const auto npos = S::npos;  // a trail byte or an invalid one never hides a separator
+    EXPECT_EQ((std::vector{kSjis.FindChar(path, '\\'), kSjis.FindChar(path, '\\', 3),
+                           kSjis.FindLastChar(path, '\\'), kSjis.FindToken(path, "\\.mp3"),
+                           kSjis.FindToken(path, ".mp3"), kUtf8.FindChar(utf8, '/', 2),
+                           kUtf8.FindLastChar(utf8, '/'), kUtf8.FindLastChar("\xC3\xA9", '/')}),
+              (std::vector<std::size_t>{2, 5, 5, npos, 8, 4, 4, npos}));
     // {code page, text, "characters, cut at 1, 2, 3, 4, 6, 7 and 100 bytes"}
     const std::tuple<const CodePage*, S, S> rows[] = {
         {&kSjis, "a" + kSo + kHyou + "b", "4 1 1 3 3 6 6 6 "},
@@ -231,12 +204,6 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     EXPECT_EQ(kSjis.ToUtf8("a\x85\x40z"), "a" + kR + "@z");
     EXPECT_EQ(kSjis.FromUtf16(u"a\u00E9\U0001F600b"), "a??b");  // what Shift-JIS cannot hold
     EXPECT_EQ(kUtf8.FromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a" + kR + "b");
-    EXPECT_EQ(
-        (Str{kSjis.ToUtf8Strict("a\x85\x40").has_value(),
-             kSjis.FromUtf8Strict("\xC3\xA9").has_value(), kUtf8.ToUtf8Strict("\xFF").has_value(),
-             kSjis.FromUtf8Strict(kSoUtf8).value_or("-"),
-             kUtf8.ToUtf8Strict(kSoUtf8).value_or("-")}),
-        "0 0 0 " + kSo + " " + kSoUtf8 + " ");
     // Valid UTF-8 is kept (U+E9, U+10000, U+10FFFF); invalid becomes one replacement per byte.
     const S kept = "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     const std::pair<S, S> rows[] = {{kept, kept},
@@ -268,7 +235,6 @@ TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
     const std::pair<const char*, const char*> edits[] = {
         {"[main]\r\na=1\r\n\r\n[tag]\r\nb=2\r\n",
          "[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\nb=2\r\n"},
-        {"[main]\n[tag]\n", "[main]\r\nsoutai=1\r\n[tag]\r\n"},
         {"\xEF\xBB\xBF[main]\nsoutai=0\n", "\xEF\xBB\xBF[main]\r\nsoutai=1\r\n"}};
     for (const auto& [before, after] : edits) {
         ProfileFile edited = ProfileFile::FromText(before);
