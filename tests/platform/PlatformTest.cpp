@@ -35,9 +35,8 @@ std::span<const std::uint8_t> AsBytes(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 S ModeOf(const S& path) {
-    struct stat st {};
     std::ostringstream out;
-    out << std::oct << (::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0);
+    out << std::oct << int(fs::status(path).permissions());
     return out.str();
 }
 // The folder's files "a" and "b" ("-" for none), a's mode, whether b is a link, the entries.
@@ -60,20 +59,19 @@ bool Replace(bool safe, const S& path) {
 }
 
 TEST(SafeFileTest, EachPolicyReplacesWhatItMayAndKeepsModesAndLinks) {
-    enum Kind { Plain, Missing, NoFolder, Link, TwoNames };
+    enum Kind { Plain, Missing, Link, TwoNames };
     // Replaced?, then Describe, per policy. An output is written through both hard links; a tag
     // write replaces the one named.
     const std::tuple<Kind, const char*, const char*> rows[] = {
         {Plain, "1 new - 0 1 604 ", "1 new - 0 1 604 "},
         {Missing, "1 new - 0 1 ", "0 - - 0 0 "},
-        {NoFolder, "0 - - 0 0 ", "0 - - 0 0 "},
         {Link, "1 new new 1 2 604 ", "1 new new 1 2 604 "},
         {TwoNames, "1 new new 0 2 604 ", "1 old new 0 2 604 "}};
     for (const auto& [kind, replacer, safe] : rows) {
         for (const bool isSafe : {false, true}) {
             test::TempDir dir;
-            S path = dir.File(kind == NoFolder ? "x/a" : "a");
-            if (kind >= Link || kind == Plain) ::chmod(dir.Write("a", "old").c_str(), 0604);
+            S path = dir.File("a");
+            if (kind != Missing) ::chmod(dir.Write("a", "old").c_str(), 0604);
             if (kind == Link) fs::create_symlink(path, dir.path() / "b");
             if (kind == TwoNames) fs::create_hard_link(path, dir.path() / "b");
             if (kind >= Link) path = dir.File("b");
@@ -110,19 +108,16 @@ TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
     dir.Write(kSoUtf8, "old");
     const S bad = dir.File("\x85\x40");  // no Shift-JIS
     EXPECT_EQ((Str{Replace(true, dir.File(kSo)), Replace(true, ""), int(RenameNoReplace(bad, path)),
-                   int(RenameNoReplace(path, bad)), CopyFileReplacing(path, bad)}),
-              "1 0 2 2 0 ");
-    EXPECT_EQ(test::ReadAll(dir.File(kSoUtf8)), "new");
+                   int(RenameNoReplace(path, bad)), CopyFileReplacing(path, bad),
+                   int(RenameNoReplace(path, dir.File("b")))}),
+              "1 0 2 2 0 1 ");  // a rename never replaces
+    EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File(kSoUtf8)),
+              "new 23456 0123456789 0 3 new");
 }
 
-// A rename never replaces. A copy (over 1 MiB) replaces the target whole.
-TEST(SafeFileTest, RenamesAndCopies) {
+// A copy (over 1 MiB) replaces the target whole, with the source's mode.
+TEST(SafeFileTest, CopiesReplaceTheTargetWhole) {
     test::TempDir dir;
-    const S a = dir.Write("a", "a"), b = dir.Write("b", "b");
-    EXPECT_EQ((Str{int(RenameNoReplace(a, b)), int(RenameNoReplace(a, dir.File("c"))),
-                   int(RenameNoReplace(a, dir.File("d")))}),
-              "1 0 2 ");  // the target exists, renamed, no file
-    EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File("c")), "- b 0 2 a");
     const S bytes = S(1 << 20, 'x') + S(1 << 20, 'y') + S(1 << 20, 'z');
     const S from = dir.Write("song.mp3", bytes), to = dir.Write("backup.mp3", "an old backup");
     ::chmod(from.c_str(), 0640);
@@ -145,20 +140,16 @@ TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
     ::dup2(input, 0);
     ::close(input);
     EXPECT_EQ(test::ReadAll(a), "new");
-    EXPECT_FALSE(WriteFile::Create(dir.File("no/such/folder.txt")));
     ScopedCodePage sjis{kSjis};
     fs::remove(dir.File("p"));
     fs::rename(a, dir.File(kSoUtf8));
-    EXPECT_TRUE(ReadFile::Open(dir.File(kSo)));
     EXPECT_EQ(ListDirectory(dir.path().string()), std::vector<S>{kSo});
-    EXPECT_FALSE(ReadFile::Open(dir.File("\x85\x40")));  // not Shift-JIS
 }
 
 TEST(PathStyleTest, SplitsPathsInBothStyles) {
     const auto W = PathStyle::Windows, P = PathStyle::Posix;
     const std::tuple<PathStyle, S, S> rows[] = {
         // {path, file name, folder, drive, absolute}
-        {W, "a.mp3", "a.mp3  a. 0 "},
         {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C: 1 "},
         {W, "C:\\" + kHyou, kHyou + " C: C: 1 "},
         {W, "\\a", "a  \\a 1 "},
@@ -207,7 +198,6 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     // Valid UTF-8 is kept (U+E9, U+10000, U+10FFFF); invalid becomes one replacement per byte.
     const S kept = "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     const std::pair<S, S> rows[] = {{kept, kept},
-                                    {"a\xFFz", "a" + kR + "z"},
                                     {"a\xC0\x80z", "a" + kR + kR + "z"},  // overlong
                                     {"\xE0\x80\x80", kR + kR + kR},       // overlong
                                     {"\xED\xA0\x80", kR + kR + kR},
@@ -216,8 +206,6 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     for (const auto& [in, out] : rows)
         EXPECT_EQ((Str{kUtf8.ToUtf8(in), kUtf8.FromUtf8(in), kUtf8.FromUtf16(kUtf8.ToUtf16(in))}),
                   (Str{out, out, out}));
-    ScopedCodePage scoped(kSjis);
-    EXPECT_EQ(CpText("\xEF\xBC\x9A"), "\x81\x46");
 }
 
 TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
