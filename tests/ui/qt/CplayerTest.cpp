@@ -57,8 +57,7 @@ class CplayerTest : public QObject {
                 if (auto* modal = QApplication::activeModalWidget())
                     QTest::keyClick(modal, Qt::Key_Escape);
             });
-            QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<Cplayer*>(QApplication::activeModalWidget()),
-                                     5000);
+            QTRY_VERIFY(qobject_cast<Cplayer*>(QApplication::activeModalWidget()));
             auto* player = qobject_cast<Cplayer*>(QApplication::activeModalWidget());
             auto* bar = player->findChild<Ctimeber*>("bar1062");
             QTRY_VERIFY(player->logic().timerRunning());
