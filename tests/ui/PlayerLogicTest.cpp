@@ -65,7 +65,6 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         {"stop", &PlayerLogic::Stop},     {"next", &PlayerLogic::Next},
         {"prev", &PlayerLogic::Previous}, {"close", &PlayerLogic::Close}};
     for (const auto& [setup, script, expected] : rows) {
-        SCOPED_TRACE(testing::Message() << setup << ": " << script);
         Main main;
         std::istringstream in(std::string(setup) + " | " + script);  // "|" opens the player
         std::string word;

@@ -96,9 +96,8 @@ class CplayerTest : public QObject {
     // A real song through Qt Multimedia, as the player's commands drive it.
     void qtDevicePlaysPausesSeeksAndEnds() {
         QtMediaDevice song;
-        test::Mp3Builder silence;  // 5 s of 128 kbit/s frames that decode to silence
-        for (int i = 0; i < 192; ++i) silence.Frame();
-        if (!song.Open(silence.WriteTo(dir, "real.mp3"), "mp3")) {
+        // 5 s of 128 kbit/s frames that decode to silence
+        if (!song.Open(dir.Write("real.mp3", test::FramesFile(192)), "mp3")) {
 #if __has_include(<QMediaDevices>)
             if (QMediaDevices::audioOutputs().isEmpty())
 #endif

@@ -32,7 +32,6 @@ class PlayerHangTest : public QObject {
         for (std::size_t tries = 1; tries <= 2; ++tries) {
             window.findChild<QAction*>("action32785")->trigger();
             QCOMPARE(prompts.messages.size(), tries);  // a warning, and the window closed
-            QVERIFY(!QApplication::activeModalWidget());
         }
         QVERIFY2(QtMediaDevice::BackEndHangs(), "the silent sound server was not asked");
     }
