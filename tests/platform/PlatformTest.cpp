@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "platform/CodePage.h"
@@ -22,19 +21,12 @@ const CodePage kSjis(CodePage::Kind::Cp932), kUtf8(CodePage::Kind::Utf8);
 const S kSo = "\x83\x5C", kHyou = "\x95\x5C", kR = "\xEF\xBF\xBD";  // ソ 表: trail byte '\'
 const S kSoUtf8 = "\xE3\x82\xBD";
 
-template <class T>
-const T& Shown(const T& v) {
-    return v;
-}
-long long Shown(std::size_t v) {  // npos shows as -1
-    return static_cast<long long>(v);
-}
 // Several results as one line to compare, "a b c ", in the order given.
 struct Str : S {
     template <class... T>
     explicit Str(const T&... v) {
         std::ostringstream out;
-        ((out << Shown(v) << ' '), ...);
+        ((out << v << ' '), ...);
         assign(out.str());
     }
     friend void PrintTo(const Str& s, std::ostream* out) { *out << testing::PrintToString(S(s)); }
@@ -43,9 +35,8 @@ std::span<const std::uint8_t> AsBytes(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 S ModeOf(const S& path) {
-    struct stat st {};
     std::ostringstream out;
-    out << std::oct << (::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0);
+    out << std::oct << int(fs::status(path).permissions());
     return out.str();
 }
 // The folder's files "a" and "b" ("-" for none), a's mode, whether b is a link, the entries.
@@ -68,20 +59,19 @@ bool Replace(bool safe, const S& path) {
 }
 
 TEST(SafeFileTest, EachPolicyReplacesWhatItMayAndKeepsModesAndLinks) {
-    enum Kind { Plain, Missing, NoFolder, Link, TwoNames };
+    enum Kind { Plain, Missing, Link, TwoNames };
     // Replaced?, then Describe, per policy. An output is written through both hard links; a tag
     // write replaces the one named.
     const std::tuple<Kind, const char*, const char*> rows[] = {
         {Plain, "1 new - 0 1 604 ", "1 new - 0 1 604 "},
         {Missing, "1 new - 0 1 ", "0 - - 0 0 "},
-        {NoFolder, "0 - - 0 0 ", "0 - - 0 0 "},
         {Link, "1 new new 1 2 604 ", "1 new new 1 2 604 "},
         {TwoNames, "1 new new 0 2 604 ", "1 old new 0 2 604 "}};
     for (const auto& [kind, replacer, safe] : rows) {
         for (const bool isSafe : {false, true}) {
             test::TempDir dir;
-            S path = dir.File(kind == NoFolder ? "x/a" : "a");
-            if (kind >= Link || kind == Plain) ::chmod(dir.Write("a", "old").c_str(), 0604);
+            S path = dir.File("a");
+            if (kind != Missing) ::chmod(dir.Write("a", "old").c_str(), 0604);
             if (kind == Link) fs::create_symlink(path, dir.path() / "b");
             if (kind == TwoNames) fs::create_hard_link(path, dir.path() / "b");
             if (kind >= Link) path = dir.File("b");
@@ -92,7 +82,7 @@ TEST(SafeFileTest, EachPolicyReplacesWhatItMayAndKeepsModesAndLinks) {
     }
 }
 
-TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
+TEST(SafeFileTest, ReplacesWholeOnCommitAndNothingOtherwise) {
     test::TempDir dir;
     const S path = dir.Write("a", "old");
     auto in = ReadFile::Open(dir.Write("b", "0123456789"));
@@ -118,48 +108,21 @@ TEST(SafeFileTest, NothingChangesBeforeCommitNorAfterAFailure) {
     dir.Write(kSoUtf8, "old");
     const S bad = dir.File("\x85\x40");  // no Shift-JIS
     EXPECT_EQ((Str{Replace(true, dir.File(kSo)), Replace(true, ""), int(RenameNoReplace(bad, path)),
-                   int(RenameNoReplace(path, bad)), CopyFileReplacing(path, bad)}),
-              "1 0 2 2 0 ");
-    EXPECT_EQ(test::ReadAll(dir.File(kSoUtf8)), "new");
-}
-
-// A rename never replaces. A copy (over 1 MiB) replaces the target whole, from this file system
-// and (through a buffer) from another one when there is one.
-TEST(SafeFileTest, RenamesAndCopies) {
-    test::TempDir dir;
-    const S a = dir.Write("a", "a"), b = dir.Write("b", "b");
+                   int(RenameNoReplace(path, bad)), CopyFileReplacing(path, bad),
+                   int(RenameNoReplace(path, dir.File("b")))}),
+              "1 0 2 2 0 1 ");  // a rename never replaces
+    EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File(kSoUtf8)),
+              "new 23456 0123456789 0 3 new");
+    const S bytes = S(1 << 20, 'x') + S(1 << 20, 'y') + S(1 << 20, 'z');  // copied whole
+    ::chmod(dir.Write("b", bytes).c_str(), 0640);
     EXPECT_EQ(
-        (Str{int(RenameNoReplace(a, b)), int(RenameNoReplace(a, dir.File("c"))),
-             int(RenameNoReplace(a, dir.File("d"))), int(RenameNoReplace(b, dir.File("x/d")))}),
-        "1 0 2 2 ");  // the target exists, renamed, no file, no folder
-    EXPECT_EQ(Describe(dir, false) + test::ReadAll(dir.File("c")), "- b 0 2 a");
-    const S bytes = S(1 << 20, 'x') + S(1 << 20, 'y') + S(1 << 20, 'z');
-    const S from = dir.Write("song.mp3", bytes), to = dir.Write("backup.mp3", "an old backup");
-    ::chmod(from.c_str(), 0640);
-    EXPECT_EQ((Str{CopyFileReplacing(from, to), CopyFileReplacing(from, dir.File("fresh.mp3")),
-                   CopyFileReplacing(dir.File("missing.mp3"), to),
-                   CopyFileReplacing(from, dir.File("no folder/backup.mp3")),
-                   std::distance(fs::directory_iterator(dir.path()), {}), ModeOf(to)}),
-              "1 1 0 0 5 640 ");
-    EXPECT_EQ(test::ReadAll(to), bytes);
-    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no second file system at hand";
-    const S source = "/dev/shm/sorrelbox-" + std::to_string(::getpid());
-    std::ofstream(source, std::ios::binary) << bytes;
-    auto in = ReadFile::Open(source);
-    auto file = SafeFile::Begin(to);
-    ASSERT_TRUE(in && file && file->CopyFrom(*in, 5, bytes.size() - 5) && file->Commit());
-    fs::remove(source);
-    EXPECT_EQ(test::ReadAll(to), bytes.substr(5));
+        (Str{CopyFileReplacing(dir.File("b"), path), test::ReadAll(path) == bytes, ModeOf(path)}),
+        "1 1 640 ");
 }
 
 TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
     test::TempDir dir;
     const S a = dir.Write("a", "hello");
-    auto opened = ReadFile::Open(a);
-    ASSERT_TRUE(opened);
-    const auto bytes = opened->ReadRange(3, 10);
-    EXPECT_EQ((Str{opened->size(), S(bytes.begin(), bytes.end()), opened->ReadRange(5, 1).size()}),
-              "5 lo 0 ");
     ASSERT_EQ(::mkfifo(dir.File("p").c_str(), 0600), 0);  // would hang if opened blocking
     for (const S& path : {dir.path().string(), dir.File("p"), dir.File("no"), S(), S("/dev/null")})
         EXPECT_FALSE(ReadFile::Open(path)) << path;
@@ -170,48 +133,41 @@ TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
     EXPECT_TRUE(out && out->Write("new") && out->Close());
     ::dup2(input, 0);
     ::close(input);
-    EXPECT_EQ(test::ReadAll(a), "new");
-    EXPECT_FALSE(WriteFile::Create(dir.File("no/such/folder.txt")));
     ScopedCodePage sjis{kSjis};
     fs::remove(dir.File("p"));
     fs::rename(a, dir.File(kSoUtf8));
-    EXPECT_TRUE(ReadFile::Open(dir.File(kSo)));
     EXPECT_EQ(ListDirectory(dir.path().string()), std::vector<S>{kSo});
-    EXPECT_FALSE(ReadFile::Open(dir.File("\x85\x40")));  // not Shift-JIS
 }
 
 TEST(PathStyleTest, SplitsPathsInBothStyles) {
     const auto W = PathStyle::Windows, P = PathStyle::Posix;
     const std::tuple<PathStyle, S, S> rows[] = {
-        // {path, file name, folder, drive, absolute}
-        {W, "C:\\music\\t.mp3", "t.mp3 C:\\music C: 1 "},
-        {W, "a.mp3", "a.mp3  a. 0 "},
-        {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C: 1 "},
-        {W, "C:\\" + kHyou, kHyou + " C: C: 1 "},
-        {W, "\\a", "a  \\a 1 "},
-        {W, "s\\a", "a s s\\ 0 "},
-        {P, "/music/t.mp3", "t.mp3 /music  1 "},
-        {P, "a\\b", "a\\b   0 "}};
+        // {path, file name, folder, folder with separator, drive, absolute}
+        {W, "C:\\" + kSo + "\\x", "x C:\\" + kSo + " C:\\" + kSo + "\\ C: 1 "},
+        {W, "C:\\" + kHyou, kHyou + " C: C:\\ C: 1 "},
+        {W, "\\a", "a  \\ \\a 1 "},
+        {W, "s\\a", "a s s\\ s\\ 0 "},
+        {P, "/music/t.mp3", "t.mp3 /music /music/  1 "},
+        {P, "a\\b", "a\\b    0 "}};
     for (const auto& [style, path, expected] : rows)
         EXPECT_EQ((Str{FileNameOf(path, style, kSjis), FolderOf(path, style, kSjis),
-                       DriveOf(path, style), IsAbsolutePath(path, style)}),
+                       FolderWithSeparator(path, style, kSjis), DriveOf(path, style),
+                       IsAbsolutePath(path, style)}),
                   expected);
-    EXPECT_EQ(FolderWithSeparator("C:\\" + kSo + "\\x", W, kSjis), "C:\\" + kSo + "\\");
 }
 
 TEST(CodePageTest, FindsCharactersAndTheirBoundaries) {
     const S path = "C:\\" + kSo + "\\" + kHyou + ".mp3", utf8 = "\xE3/\xE3\x82/\xC3\xA9";
-    EXPECT_EQ(
-        (Str{kSjis.FindChar(path, '\\'), kSjis.FindChar(path, '\\', 3),
-             kSjis.FindLastChar(path, '\\'), kSjis.FindToken(path, "\\.mp3"),
-             kSjis.FindToken(path, ".mp3"), kUtf8.FindChar(utf8, '/'), kUtf8.FindChar(utf8, '/', 2),
-             kUtf8.FindLastChar(utf8, '/'), kUtf8.FindLastChar("\xC3\xA9", '/')}),
-        "2 5 5 -1 8 1 4 4 -1 ");  // a trail byte or an invalid one never hides a separator
+    const auto npos = S::npos;  // a trail byte or an invalid one never hides a separator
+    EXPECT_EQ((std::vector{kSjis.FindChar(path, '\\'), kSjis.FindChar(path, '\\', 3),
+                           kSjis.FindLastChar(path, '\\'), kSjis.FindToken(path, "\\.mp3"),
+                           kSjis.FindToken(path, ".mp3"), kUtf8.FindChar(utf8, '/', 2),
+                           kUtf8.FindLastChar(utf8, '/'), kUtf8.FindLastChar("\xC3\xA9", '/')}),
+              (std::vector<std::size_t>{2, 5, 5, npos, 8, 4, 4, npos}));
     // {code page, text, "characters, cut at 1, 2, 3, 4, 6, 7 and 100 bytes"}
     const std::tuple<const CodePage*, S, S> rows[] = {
         {&kSjis, "a" + kSo + kHyou + "b", "4 1 1 3 3 6 6 6 "},
         {&kUtf8, "a" + kSoUtf8 + "\xE8\xA1\xA8" + "b", "4 1 1 1 4 4 7 8 "},
-        {&kSjis, "\x83", "1 1 1 1 1 1 1 1 "},
         {&kUtf8, "\xFF\xFE", "2 1 2 2 2 2 2 2 "}};
     for (const auto& [cp, text, expected] : rows) {
         S got = (Str{cp->CountChars(text)});
@@ -231,16 +187,9 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     EXPECT_EQ(kSjis.ToUtf8("a\x85\x40z"), "a" + kR + "@z");
     EXPECT_EQ(kSjis.FromUtf16(u"a\u00E9\U0001F600b"), "a??b");  // what Shift-JIS cannot hold
     EXPECT_EQ(kUtf8.FromUtf16(std::u16string(u"a") + char16_t(0xD800) + u"b"), "a" + kR + "b");
-    EXPECT_EQ(
-        (Str{kSjis.ToUtf8Strict("a\x85\x40").has_value(),
-             kSjis.FromUtf8Strict("\xC3\xA9").has_value(), kUtf8.ToUtf8Strict("\xFF").has_value(),
-             kSjis.FromUtf8Strict(kSoUtf8).value_or("-"),
-             kUtf8.ToUtf8Strict(kSoUtf8).value_or("-")}),
-        "0 0 0 " + kSo + " " + kSoUtf8 + " ");
     // Valid UTF-8 is kept (U+E9, U+10000, U+10FFFF); invalid becomes one replacement per byte.
     const S kept = "\xC3\xA9\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     const std::pair<S, S> rows[] = {{kept, kept},
-                                    {"a\xFFz", "a" + kR + "z"},
                                     {"a\xC0\x80z", "a" + kR + kR + "z"},  // overlong
                                     {"\xE0\x80\x80", kR + kR + kR},       // overlong
                                     {"\xED\xA0\x80", kR + kR + kR},
@@ -249,8 +198,6 @@ TEST(CodePageTest, ConvertsAndReplacesBadInput) {
     for (const auto& [in, out] : rows)
         EXPECT_EQ((Str{kUtf8.ToUtf8(in), kUtf8.FromUtf8(in), kUtf8.FromUtf16(kUtf8.ToUtf16(in))}),
                   (Str{out, out, out}));
-    ScopedCodePage scoped(kSjis);
-    EXPECT_EQ(CpText("\xEF\xBC\x9A"), "\x81\x46");
 }
 
 TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
@@ -265,16 +212,10 @@ TEST(ProfileFileTest, ReadsHandEditedValuesAndChangesOnlyOneLine) {
         got += (Str{profile.GetInt("tag", key, 42)});
     EXPECT_EQ(got + (Str{profile.GetInt("x", "backup", 42)}),
               "10 10 0 7 0 0 3 1 0 42 42 1 0 42 42 42 ");
-    const std::pair<const char*, const char*> edits[] = {
-        {"[main]\r\na=1\r\n\r\n[tag]\r\nb=2\r\n",
-         "[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\nb=2\r\n"},
-        {"[main]\n[tag]\n", "[main]\r\nsoutai=1\r\n[tag]\r\n"},
-        {"\xEF\xBB\xBF[main]\nsoutai=0\n", "\xEF\xBB\xBF[main]\r\nsoutai=1\r\n"}};
-    for (const auto& [before, after] : edits) {
-        ProfileFile edited = ProfileFile::FromText(before);
-        edited.SetString("main", "soutai", "1");
-        EXPECT_EQ(edited.ToText() + (Str{edited.GetInt("main", "soutai", 7)}), S(after) + "1 ");
-    }
+    ProfileFile edited = ProfileFile::FromText("\xEF\xBB\xBF[main]\na=1\n\n[tag]\n");
+    edited.SetString("main", "soutai", "1");  // after the section's last key
+    EXPECT_EQ(edited.ToText() + (Str{edited.GetInt("main", "soutai", 7)}),
+              "\xEF\xBB\xBF[main]\r\na=1\r\nsoutai=1\r\n\r\n[tag]\r\n1 ");
     EXPECT_FALSE(ProfileFile::FromText("[main]").Save("/dev/full"));  // a write that fails
 }
 

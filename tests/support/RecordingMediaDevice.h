@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/MediaDevice.h"
@@ -46,8 +45,6 @@ class RecordingMediaDevice : public MediaDevice {
     }
     std::uint32_t StatusLength(A) override { return 0; }  // the player never asks
     MediaMode StatusMode(A alias) override { return Log("mode", alias) ? mode : M::None; }
-    std::vector<std::string> TakeCommands() { return std::exchange(commands, {}); }
-    void EndSong() { mode = M::Stopped; }  // the song played to its end
     bool isOpen() const { return mode != M::None; }
 
     std::set<std::string> unplayable;  // paths whose open fails

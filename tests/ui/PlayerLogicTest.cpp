@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "support/Messages.h"
@@ -33,20 +34,13 @@ struct Main {  // the main window's model, with a player opened from it
 TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
     const char* rows[][3] = {
         // Single mode: once per second while playing, to the end, stop.
-        {"1 S0", "take t1000", "position mode | 再生中 1/1 0：01/0：10 1 T-"},
         {"1 S0", "t1000 take pause t5000", "pause position mode | 一時停止 1/1 0：01/0：10 1 T-"},
-        {"1 S0", "t5000 take stop t7000", "stop | 停止 1/1 0：00/0：10 0 --"},
-        {"1 S0 L", "take next prev", "| 再生中 1/1 0：00/0：10 0 T-"},
         {"1 S0 L", "take end t10000", "position mode stop | 停止 1/1 0：00/0：10 0 --"},
         // A song that cannot play closes the single player.
-        {"1 S0 x0", "", "open a.mp3 stop close |    0 -C m1"},
-        {"1 S0 j0", "", "open a.mp3 stop close |    0 -C m1"},
+        {"1 S0 x0", "", "open a.mp3 stop close |    0 -C m"},
         // Play and pause from each state.
-        {"1 S0", "stop t4000 take play", "stop ms play 0 | 再生中 1/1 0：00/0：10 0 T-"},
         {"1 S0", "t4000 pause take play", "resume | 再生中 1/1 0：04/0：10 4 T-"},
-        {"1 S0", "stop take pause", "| 停止 1/1 0：00/0：10 0 --"},
         {"1 S0", "pause take pause", "resume | 再生中 1/1 0：00/0：10 0 T-"},
-        {"1 S0", "take close", "stop close | 再生中 1/1 0：00/0：10 0 -C"},
         // A sequence starts at the selection or the first song, goes on, stops after the last.
         {"4 Q-1", "", "open a.mp3 stop ms play 0 | 再生中 1/4 0：00/0：10 0 T- s0"},
         {"2 Q-1", "take end t10000",
@@ -58,19 +52,19 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         {"5 Q1 x2 j3", "take prev",
          "stop close open a.mp3 stop ms play 0 | 再生中 1/5 0：00/0：10 0 T- s10"},
         {"5 Q1 x2 j3", "prev pause next next take next",
-         "| 再生中 5/5 0：00/0：50 0 T- m2 s101234"},
+         "| 再生中 5/5 0：00/0：50 0 T- m m s101234"},
         // No song left: the window stays open and idle, and claims nothing.
-        {"3 Q0 x0 x2", "", "open a.mp3 |    0 -- m1 s0"},
-        {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00/0：20 0 -- m2 s012"},
+        {"3 Q0 x0 x2", "", "open a.mp3 |    0 -- m s0"},
+        {"3 Q0 x0 x2", "next next take play seek100", "| 停止 2/3 0：00/0：20 0 -- m m s012"},
         // A click on the bar: 20 s over 210 pixels, 95 ms per pixel.
-        {"2 S1", "t5000 take seek105", "stop play 9975 | 再生中 1/1 0：09/0：20 9 T-"},
-        {"2 S1", "take seek-5", "stop play 0 | 再生中 1/1 0：00/0：20 0 T-"},
-        {"2 S1", "take seek250", "stop play 19950 | 再生中 1/1 0：19/0：20 19 T-"},
-        {"2 S1", "stop take seek100", "| 停止 1/1 0：00/0：20 0 --"},
+        {"2 S1", "stop take seek100 t7000", "| 停止 1/1 0：00/0：20 0 --"},
         {"2 S1 w0", "take seek100", "| 再生中 1/1 0：00/0：20 0 T-"},
     };
+    const std::map<std::string, void (PlayerLogic::*)()> buttons = {
+        {"play", &PlayerLogic::Play},     {"pause", &PlayerLogic::Pause},
+        {"stop", &PlayerLogic::Stop},     {"next", &PlayerLogic::Next},
+        {"prev", &PlayerLogic::Previous}, {"close", &PlayerLogic::Close}};
     for (const auto& [setup, script, expected] : rows) {
-        SCOPED_TRACE(testing::Message() << setup << ": " << script);
         Main main;
         std::istringstream in(std::string(setup) + " | " + script);  // "|" opens the player
         std::string word;
@@ -80,17 +74,14 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         in >> word;
         const int start = std::stoi(word.substr(1));
         const bool sequence = word[0] == 'Q';
-        int barWidth = 210;
         while (in >> word) {
             const auto song = [&] { return paths[std::stoul(word.substr(1))]; };
-            if (word == "w0") barWidth = 0;
             if (word == "L") {  // the table then describes another song
                 main.commands.SelectionChanged(start);
                 main.commands.DropFiles({test::WriteCbrSong(main.dir, "x.mp3", 300)});
             }
             if (word[0] == 'x') main.device.unplayable.insert(song());
-            if (word[0] == 'j')
-                main.dir.Write(std::filesystem::path(song()).filename().string(), "junk");
+            if (word[0] == 'j') std::filesystem::resize_file(song(), 0);  // no playing time
             if (word == "|") {
                 main.commands.SelectionChanged(start);
                 const auto request =
@@ -101,16 +92,11 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
                     main.commands.SelectionChanged(i);
                 };
                 main.player.emplace(main.table, main.device, main.prompts, select, *request);
-                main.player->Open(barWidth);
+                main.player->Open(std::string(setup).ends_with("w0") ? 0 : 210);
             }
-            if (word == "play") main.player->Play();
-            if (word == "pause") main.player->Pause();
-            if (word == "stop") main.player->Stop();
-            if (word == "next") main.player->Next();
-            if (word == "prev") main.player->Previous();
-            if (word == "close") main.player->Close();
-            if (word == "end") main.device.EndSong();
-            if (word == "take") main.device.TakeCommands();
+            if (buttons.count(word)) (*main.player.*buttons.at(word))();
+            if (word == "end") main.device.mode = MediaMode::Stopped;  // played to its end
+            if (word == "take") main.device.commands.clear();
             if (word.starts_with("seek")) main.player->Seek(std::stoi(word.substr(4)));
             if (word[0] != 't' || word == "take") continue;
             main.device.positionMs = std::stoul(word.substr(1));
@@ -120,17 +106,15 @@ TEST(PlayerLogicTest, ButtonsTicksAndSeeksDriveTheDeviceAndTheWindow) {
         // requested, then the messages and the selections made.
         const PlayerLogic& player = *main.player;
         std::ostringstream seen;
-        for (const std::string& command : main.device.TakeCommands()) seen << command << ' ';
+        for (const std::string& command : main.device.commands) seen << command << ' ';
         const std::string& line = player.timeLine();
         seen << "| " << player.stateText() << ' ' << player.placeText() << ' '
              << line.substr(0, line.find(' ')) << ' ' << player.barPosition() << ' '
              << (player.timerRunning() ? 'T' : '-') << (player.closeRequested() ? 'C' : '-');
-        if (!main.prompts.messages.empty()) seen << " m" << main.prompts.messages.size();
+        for (const auto& message : main.prompts.messages)
+            seen << (message == test::Failure("再生できませんでした") ? " m" : " ?");
         if (!main.selected.empty()) seen << " s" << main.selected;
         EXPECT_EQ(seen.str(), CpText(expected));
-        for (const auto& message : main.prompts.messages)
-            EXPECT_EQ(message, test::Failure("再生できませんでした"));
-        EXPECT_TRUE(!std::string(setup).ends_with("L") || main.table.totalSeconds() == 310u);
     }
 }
 

@@ -26,15 +26,11 @@ QString Texts(QWidget* w) {
         texts << w->findChild<QLabel*>(name)->text();
     return texts.join('|') + "|" + QString::number(w->findChild<Ctimeber*>("bar1062")->value());
 }
-void Click(QWidget* w, int button) {
-    QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("button%1").arg(button)),
+// Clicks a button: the state, place and bar it leaves, and whether the timer runs.
+QString Click(Cplayer* player, int button) {
+    QTest::mouseClick(player->findChild<QPushButton*>(QStringLiteral("button%1").arg(button)),
                       Qt::LeftButton);
-}
-QString Last(const RecordingMediaDevice& device, int count) {
-    QString last;
-    for (auto c = device.commands.end() - count; c != device.commands.end(); ++c)
-        last += QString::fromStdString(*c) + ";";
-    return last;
+    return Texts(player).section('|', 2) + QString::number(player->timer().isActive());
 }
 
 }  // namespace
@@ -61,8 +57,7 @@ class CplayerTest : public QObject {
                 if (auto* modal = QApplication::activeModalWidget())
                     QTest::keyClick(modal, Qt::Key_Escape);
             });
-            QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<Cplayer*>(QApplication::activeModalWidget()),
-                                     5000);
+            QTRY_VERIFY(qobject_cast<Cplayer*>(QApplication::activeModalWidget()));
             auto* player = qobject_cast<Cplayer*>(QApplication::activeModalWidget());
             auto* bar = player->findChild<Ctimeber*>("bar1062");
             QTRY_VERIFY(player->logic().timerRunning());
@@ -76,11 +71,10 @@ class CplayerTest : public QObject {
             QCOMPARE(QApplication::focusWidget()->objectName(), "button1066");
             // 20 s over 210 pixels: 95 ms per pixel; x counts from the inner edge.
             QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(106, 8));
-            seen << Last(*device, 1) << Texts(player).section('|', 2);
-            for (const int button : {1067, 1066, 1065, 1047}) {  // pause, stop, play, previous
-                Click(player, button);
-                seen << Texts(player).section('|', 2) + QString::number(player->timer().isActive());
-            }
+            seen << QString::fromStdString(device->commands.back())
+                 << Texts(player).section('|', 2);
+            for (const int button : {1067, 1066, 1065, 1047})  // pause, stop, play, previous
+                seen << Click(player, button);
             QCOMPARE(QApplication::focusWidget(), bar);
             QTest::keyClick(player, Qt::Key_Return);
             QVERIFY(!player->isVisible());
@@ -88,32 +82,22 @@ class CplayerTest : public QObject {
         window.findChild<QAction*>("action32786")->trigger();
         QCOMPARE(seen.join(' '),
                  "Sorrelbox Player v2.0 a.mp3|0：00/0：10  128kbps  44100hz|再生中|1/3|0 b.mp3 "
-                 "play 9975; 再生中|2/3|9 一時停止|2/3|91 停止|2/3|00 再生中|2/3|01 再生中|1/3|01");
-        QCOMPARE(Last(*device, 2) + QString::number(device->isOpen()), "stop;close;0");
-        // After a sequence the main window shows no selection.
-        QCOMPARE(
-            window.findChild<QLineEdit*>("edit1006")->text() +
-                QString::number(window.findChild<QListWidget*>("list1007")->selectedItems().size()),
-            "0");
+                 "play 9975 再生中|2/3|9 一時停止|2/3|91 停止|2/3|00 再生中|2/3|01 再生中|1/3|01");
+        QVERIFY(!device->isOpen());
         {  // destroyed while playing (the main window went away): the song does not play on
             SongTable table{PathStyle::Posix};
             Cplayer player(table, prompts, *device, {}, {PlayerMode::Single, dir.File("a.mp3")});
             player.show();
             QTRY_VERIFY(device->isOpen());
         }
-        QCOMPARE(Last(*device, 2) + QString::number(device->isOpen()), "stop;close;0");
+        QVERIFY(!device->isOpen());
     }
 
     // A real song through Qt Multimedia, as the player's commands drive it.
     void qtDevicePlaysPausesSeeksAndEnds() {
         QtMediaDevice song;
-        QVERIFY(!song.Open((dir.path() / "missing.mp3").string(), "mp3"));
-        QVERIFY(!song.Open(dir.path().string(), "mp3"));  // a folder
-        song.PlayFrom("mp3", 1000);  // commands to an alias not open do nothing
-        QCOMPARE(song.StatusPosition("mp3") + int(song.StatusMode("mp3")), 0u);
-        test::Mp3Builder silence;  // 5 s of 128 kbit/s frames that decode to silence
-        for (int i = 0; i < 192; ++i) silence.Frame();
-        if (!song.Open(silence.WriteTo(dir, "real.mp3"), "mp3")) {
+        // 5 s of 128 kbit/s frames that decode to silence
+        if (!song.Open(dir.Write("real.mp3", test::FramesFile(192)), "mp3")) {
 #if __has_include(<QMediaDevices>)
             if (QMediaDevices::audioOutputs().isEmpty())
 #endif
