@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "platform/CodePage.h"
@@ -118,6 +119,15 @@ TEST(SafeFileTest, ReplacesWholeOnCommitAndNothingOtherwise) {
     EXPECT_EQ(
         (Str{CopyFileReplacing(dir.File("b"), path), test::ReadAll(path) == bytes, ModeOf(path)}),
         "1 1 640 ");
+    // From another file system the copy cannot share blocks: it reads and writes.
+    if (!fs::is_directory("/dev/shm")) GTEST_SKIP() << "no second file system at hand";
+    const S source = "/dev/shm/sorrelbox-" + std::to_string(::getpid());
+    std::ofstream(source, std::ios::binary) << bytes;
+    auto far = ReadFile::Open(source);
+    auto copy = SafeFile::Begin(path);
+    ASSERT_TRUE(far && copy && copy->CopyFrom(*far, 5, bytes.size() - 5) && copy->Commit());
+    fs::remove(source);
+    EXPECT_EQ(test::ReadAll(path), bytes.substr(5));
 }
 
 TEST(FileOpsTest, OpensOnlyRegularFilesNeverBlocksAndMapsShiftJisNames) {
