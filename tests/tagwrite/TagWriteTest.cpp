@@ -179,6 +179,7 @@ TEST(Id3v2BuildTest, RewriteCases) {
         {0, t4, title, nihon, Frame(4, "TIT2", "\x03" + nihon)},
         {1, encoded(0), title, kNihon, Frame(4, "TIT2", '\0' + kNihon)},
         {1, encoded(2), title, kNihon, Frame(4, "TIT2", "\x02" + Utf16Be(nihon, false))},
+        {1, encoded(3), title, kNihon, Frame(4, "TIT2", "\x03" + nihon)},
         {1, encoded(7), title, "", Frame(4, "TIT2", Utf16(""))},
         {0, OneFrame(4, "TCON", TextBody(1, Utf16Le("R"))), kFieldGenre, "(17)", Frame(4, "TCON", Utf16("(17)"))},
         // COMM and WXXX: the description converted with the text, or kept with its encoding.
