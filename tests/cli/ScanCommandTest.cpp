@@ -64,6 +64,15 @@ TEST_F(ScanCommandTest, OneLinePerFileAsTheReadersReportItInOrder) {
               "\"bitRate\":999,\"sampleRate\":44100,\"channelMode\":0,\"rightsFlag\":0,"
               "\"originalFlag\":1,\"listEntry\":\"  2：10  -0.mp3\",\"timeText\":\"2：10\","
               "\"sizeText\":\"0.0MB\",\"bitRateText\":\"VBR\",\"title\":\"Short\"}\n");
+    // Arguments are file system names (UTF-8), converted to the code page like the other
+    // commands' and printed as given; one the code page cannot hold fails alone, result 1.
+    ScopedCodePage sjis{CodePage(CodePage::Kind::Cp932)};
+    dir.Write("ソ表.mp3", layouts[0]);
+    dir.Write("🎵.mp3", layouts[0]);
+    EXPECT_EQ(Run({"scan", "ソ表.mp3", "🎵.mp3"}), 1);
+    EXPECT_TRUE(std::regex_match(stdout_, std::regex("\\{\"path\":\"ソ表.mp3\",\"result\":0,.*\n"
+                                                     "\\{\"path\":\"🎵.mp3\",\"result\":1,.*\n")))
+        << stdout_;
 }
 
 // Each escape at every place in and across the 8-byte words, after UTF-8 whose bytes differ
