@@ -39,6 +39,18 @@ Songs& SharedSongs() {
     return songs;
 }
 
+// One window kept open across a benchmark's iterations.
+struct ShownWindow {
+    Settings settings;
+    StartupInfo startup;
+    ScriptedPrompts prompts;
+    ClistDlg window;
+    explicit ShownWindow(const std::string& folder)
+        : startup(MakeStartupInfo(folder)), window(settings, startup, &prompts) {
+        window.show();
+    }
+};
+
 // The drop, the list's lines and the fields painted.
 void LoadAndShow(ClistDlg& window, const Songs& songs, benchmark::State& state) {
     window.LoadDropped(songs.paths);
@@ -64,21 +76,17 @@ BENCHMARK(BM_Load999SongsIntoANewWindow)->Unit(benchmark::kMillisecond);
 // The same into one window, emptied by the new-list command before each load.
 void BM_Load999SongsAgain(benchmark::State& state) {
     Songs& songs = SharedSongs();
-    Settings settings;
-    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
-    ScriptedPrompts prompts;
-    ClistDlg window(settings, startup, &prompts);
-    window.show();
+    ShownWindow shown(songs.dir.path().string());
     for (auto _ : state) {
-        window.commands().NewList();
-        LoadAndShow(window, songs, state);
+        shown.window.commands().NewList();
+        LoadAndShow(shown.window, songs, state);
     }
     state.SetItemsProcessed(state.iterations() * kSongs);
 }
 BENCHMARK(BM_Load999SongsAgain)->Unit(benchmark::kMillisecond);
 
 // "フォルダを開く" through the menu, as a user runs it, over SORRELBOX_BENCH_FOLDER (a folder
-// of 999 songs that bench/load_latency.sh makes, so the page cache and the latency of its files
+// of 999 songs that bench/load_latency.py makes, so the page cache and the latency of its files
 // can be set from outside) or else the generated songs.
 void BM_OpenFolderInWindow(benchmark::State& state) {
     const char* given = std::getenv("SORRELBOX_BENCH_FOLDER");
@@ -102,15 +110,11 @@ BENCHMARK(BM_OpenFolderInWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Selecting a song: the Show scan, the title read and the field refresh.
 void BM_SelectASong(benchmark::State& state) {
     Songs& songs = SharedSongs();
-    Settings settings;
-    const StartupInfo startup = MakeStartupInfo(songs.dir.path().string());
-    ScriptedPrompts prompts;
-    ClistDlg window(settings, startup, &prompts);
-    window.show();
-    window.LoadDropped(songs.paths);
+    ShownWindow shown(songs.dir.path().string());
+    shown.window.LoadDropped(songs.paths);
     int row = 0;
     for (auto _ : state) {
-        window.SelectRow(row);
+        shown.window.SelectRow(row);
         row = (row + 97) % kSongs;
     }
 }
